@@ -1,0 +1,28 @@
+// Program entry: one engine state, one front end chosen by the first argument.
+#include <cstdio>
+#include <cstring>
+
+#include "engine/core/State.h"
+
+namespace {
+
+int Unavailable(const char* Face) {
+  std::fprintf(stderr, "talvarind: the %s is not available yet\n", Face);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  EngineStartup();
+  if (!InitState(&State)) return 1;
+  State.MaxDepth = 14;
+  const char* Face = argc > 1 ? argv[1] : "";
+  int Status;
+  if (std::strcmp(Face, "xboard") == 0) Status = Unavailable("XBoard dialogue");
+  else if (std::strcmp(Face, "uci") == 0) Status = Unavailable("UCI dialogue");
+  else Status = Unavailable("interactive shell");
+  DoneState(&State);
+  EngineShutdown();
+  return Status;
+}

@@ -1,0 +1,270 @@
+#include "engine/board/Position.h"
+
+#include <cstring>
+
+#include "engine/board/PieceContrib.h"
+#include "engine/core/State.h"
+#include "engine/platform/Memory.h"
+#include "engine/search/TransTable.h"
+
+namespace {
+
+inline bool IsPieceCode(int Code) { return (Code & 7) >= PPawn && (Code & 7) <= PKing; }
+
+void AddPiece(TPosition* P, int Code, int Square) {
+  AddPieceScores(P, Code, Square);
+  TogglePieceKeys(P, Code, Square);
+  P->Bitboards[Code & 8] |= TBitboard(1) << Square;
+  P->Bitboards[Code & 7] |= TBitboard(1) << Square;
+  if ((Code & 7) == PKing) P->KingPosition[Code >> 3] = uint8_t(Square);
+}
+
+void ClearDerived(TPosition* P) {
+  std::memset(P->Bitboards, 0, sizeof P->Bitboards);
+  P->Phase = 0;
+  P->MaterialScores[0] = P->MaterialScores[1] = 0;
+  std::memset(P->PositionScores, 0, sizeof P->PositionScores);
+  P->Hash = P->PawnHash = 0;
+}
+
+}  // namespace
+
+void SetupBoardData(TPosition* P) {
+  ClearDerived(P);
+  for (int S = 0; S < 64; S++)
+    if (IsPieceCode(P->Board[S])) AddPiece(P, P->Board[S], S);
+  P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
+}
+
+void BoardSetPiece(TPosition* P, uint8_t Square, uint8_t Piece) {
+  Square &= 63;
+  const int Old = P->Board[Square];
+  P->Board[Square] = Piece;
+  if (Old != 0 && IsPieceCode(Old)) {
+    RemovePieceScores(P, Old, Square);
+    TogglePieceKeys(P, Old, Square);
+    const TBitboard Clear = ~(TBitboard(1) << Square);
+    P->Bitboards[Old & 8] &= Clear;
+    P->Bitboards[Old & 7] &= Clear;
+    P->Bitboards[BBPOccupied] &= Clear;
+  }
+  if (IsPieceCode(Piece)) {
+    AddPiece(P, Piece, Square);
+    P->Bitboards[BBPOccupied] |= TBitboard(1) << Square;
+  }
+}
+
+static void SetInitialPosition(TState* S) {
+  TPosition* P = &S->Position;
+  std::memcpy(P->Board, InitialBoard, sizeof P->Board);
+  P->Side = CWhite;
+  P->CastleFlags = 15;
+  P->EnPassant = -1;
+  P->StartPly = P->ReversibleMoves = P->Phase = 0;
+  P->Hash = P->PawnHash = 0;
+  S->HistoryPly = 0;
+  S->Nodes = 0;
+}
+
+static void ResetClocks(TState* S) {
+  S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+  S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+  S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
+}
+
+void InitBoard(TState* S) {
+  std::memset(static_cast<void*>(S->SearchStackStorage), 0, sizeof S->SearchStackStorage);
+  for (auto& Row : S->HistoryHeuristic)
+    for (auto& Counter : Row) Counter.store(0, std::memory_order_relaxed);
+  if (S->TranspositionTable) ZeroLarge(S->TranspositionTable, TranspositionTableBytes);
+  if (S->PawnHashTable) std::memset(static_cast<void*>(S->PawnHashTable), 0, PawnHashTableBytes);
+  std::memset(S->PV, 0, sizeof S->PV);
+  SetInitialPosition(S);
+  std::memset(static_cast<void*>(S->HistoryStack), 0, sizeof S->HistoryStack);
+  SetupBoardData(&S->Position);
+  ResetClocks(S);
+}
+
+void InitStandardBoard(TState* S) {
+  SetInitialPosition(S);
+  SetupBoardData(&S->Position);
+  ResetClocks(S);
+}
+
+// FEN text, leniently: whatever cannot be read keeps its default.
+void SetPosition(TPosition* P, std::string_view Text) {
+  {
+    size_t B = 0, E = Text.size();
+    while (B < E && Text[B] == ' ') B++;
+    while (E > B && Text[E - 1] == ' ') E--;
+    if (Text.substr(B, E - B) == "startpos") Text = StartPosition;
+  }
+  const size_t Length = Text.size();
+  size_t I = 0;
+  auto Ch = [&](size_t At) -> unsigned char { return At < Length ? (unsigned char)Text[At] : 0; };
+  auto SkipSeparator = [&] {
+    if (I < Length && ((unsigned char)Text[I] < 33 || Text[I] == '/')) I++;
+  };
+  auto Advance = [&](size_t N) { I = I + N < Length ? I + N : Length; };
+  auto IsDigit = [](unsigned char C) { return C >= '0' && C <= '9'; };
+  // Saturates instead of overflowing on absurd counters.
+  auto ReadNumber = [&]() -> int64_t {
+    int64_t V = 0;
+    while (I < Length && IsDigit(Ch(I))) {
+      if (V < 1000000000) V = V * 10 + (Ch(I) - '0');
+      I++;
+    }
+    return V;
+  };
+
+  std::memset(P->Board, 0, sizeof P->Board);
+  ClearDerived(P);
+  P->Side = CWhite;
+  P->CastleFlags = 0;
+  P->EnPassant = -1;
+  P->StartPly = 0;
+  P->ReversibleMoves = 0;
+
+  for (int Rank = 7; Rank >= 0; Rank--) {
+    int File = 0;
+    while (File < 8 && I < Length) {
+      const unsigned char C = Ch(I++);
+      if (C >= '1' && C <= '8') {
+        // A run of empty squares never reaches past the h-file.
+        File += C - '0';
+        if (File > 8) File = 8;
+        continue;
+      }
+      const char* Found = C ? std::strchr(PieceChars, C) : nullptr;
+      const int Code = Found ? int(Found - PieceChars) : 0;
+      if (IsPieceCode(Code)) {
+        P->Board[Rank * 8 + File] = uint8_t(Code);
+        AddPiece(P, Code, Rank * 8 + File);
+      }
+      File++;
+    }
+    SkipSeparator();
+  }
+  P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
+
+  if (I < Length) {
+    P->Side = Ch(I) == 'w' ? CWhite : CBlack;
+    Advance(1);
+  }
+  SkipSeparator();
+
+  if (Ch(I) == '-') {
+    Advance(1);
+  } else {
+    for (;;) {
+      const unsigned char C = Ch(I);
+      if (C == 'K') P->CastleFlags |= 1;
+      else if (C == 'Q') P->CastleFlags |= 2;
+      else if (C == 'k') P->CastleFlags |= 4;
+      else if (C == 'q') P->CastleFlags |= 8;
+      else break;
+      I++;
+    }
+  }
+  SkipSeparator();
+
+  if (Ch(I) == '-') {
+    P->EnPassant = -1;
+    Advance(1);
+  } else if (Ch(I) >= 'a' && Ch(I) <= 'h' && Ch(I + 1) >= '1' && Ch(I + 1) <= '8') {
+    const int Square = (Ch(I) - 'a') + 8 * (Ch(I + 1) - '1');
+    Advance(2);
+    const int OpponentPawnKind = P->Side == CWhite ? ATPBlackPawn : ATPWhitePawn;
+    const TBitboard Takers = AttackTables[OpponentPawnKind][Square] & P->Bitboards[P->Side] & P->Bitboards[BBPPawn];
+    P->EnPassant = Takers ? Square : -1;
+  } else {
+    P->EnPassant = -1;
+    Advance(1);
+  }
+  SkipSeparator();
+
+  auto StartPlyOf = [&](int64_t N) {
+    int64_t Ply = 2 * (N > 1 ? N - 1 : 0) + (P->Side == CBlack ? 1 : 0);
+    return int32_t(Ply > 255 ? 255 : Ply);
+  };
+
+  if (I < Length && IsDigit(Ch(I))) {
+    P->ReversibleMoves = int32_t(ReadNumber());
+    SkipSeparator();
+    if (I < Length && IsDigit(Ch(I))) {
+      P->StartPly = StartPlyOf(ReadNumber());
+      SkipSeparator();
+    }
+    return;
+  }
+
+  auto IsLetter = [](unsigned char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); };
+  auto DecimalOrZero = [](std::string_view S) -> int64_t {
+    while (!S.empty() && S.front() == ' ') S.remove_prefix(1);
+    while (!S.empty() && S.back() == ' ') S.remove_suffix(1);
+    bool Negative = false;
+    if (!S.empty() && (S.front() == '-' || S.front() == '+')) {
+      Negative = S.front() == '-';
+      S.remove_prefix(1);
+    }
+    if (S.empty()) return 0;
+    int64_t V = 0;
+    for (char C : S) {
+      if (C < '0' || C > '9') return 0;
+      if (V < 1000000000) V = V * 10 + (C - '0');
+    }
+    return Negative ? -V : V;
+  };
+  while (I < Length && IsLetter(Ch(I))) {
+    char Name[8] = {};
+    size_t NameLength = 0;
+    while (I < Length && (IsLetter(Ch(I)) || IsDigit(Ch(I)) || Ch(I) == '_')) {
+      unsigned char C = Ch(I++);
+      if (NameLength < sizeof Name - 1) Name[NameLength] = char(C >= 'A' && C <= 'Z' ? C + 32 : C);
+      NameLength++;
+    }
+    SkipSeparator();
+    std::string_view Operand;
+    if (Ch(I) == '"') {
+      const size_t Start = ++I;
+      while (I < Length && Text[I] != '"') I++;
+      Operand = Text.substr(Start, I - Start);
+      Advance(1);
+    } else {
+      const size_t Start = I;
+      while (I < Length && Text[I] != ';') I++;
+      Operand = Text.substr(Start, I - Start);
+    }
+    const std::string_view Op(Name, NameLength < sizeof Name ? NameLength : 0);
+    if (Op == "fmvn") P->StartPly = StartPlyOf(DecimalOrZero(Operand));
+    else if (Op == "hmvc") P->ReversibleMoves = int32_t(DecimalOrZero(Operand));
+    if (Ch(I) != ';') break;
+    I++;
+    SkipSeparator();
+  }
+}
+
+TBitboard AttacksFrom(const TPosition* P, int Square) {
+  const int Code = P->Board[Square];
+  const TBitboard Occupancy = P->Bitboards[BBPOccupied];
+  switch (Code & 7) {
+    case PPawn: return AttackTables[Code & 8 ? ATPBlackPawn : ATPWhitePawn][Square];
+    case PKnight: return AttackTables[ATPKnight][Square];
+    case PBishop: return BishopAttacks(Occupancy, Square);
+    case PRook: return RookAttacks(Occupancy, Square);
+    case PQueen: return QueenAttacks(Occupancy, Square);
+    case PKing: return AttackTables[ATPKing][Square];
+    default: return 0;
+  }
+}
+
+TBitboard AttacksTo(const TPosition* P, int Square) {
+  const TBitboard* B = P->Bitboards;
+  const TBitboard Occupancy = B[BBPOccupied];
+  return (B[BBPWhite] & B[BBPPawn] & AttackTablesTo[ATPWhitePawn][Square]) |
+         (B[BBPBlack] & B[BBPPawn] & AttackTablesTo[ATPBlackPawn][Square]) |
+         (B[BBPKnight] & AttackTablesTo[ATPKnight][Square]) |
+         ((B[BBPBishop] | B[BBPQueen]) & BishopAttacks(Occupancy, Square)) |
+         ((B[BBPRook] | B[BBPQueen]) & RookAttacks(Occupancy, Square)) |
+         (B[BBPKing] & AttackTablesTo[ATPKing][Square]);
+}

@@ -1,0 +1,37 @@
+// Position set-up, FEN text and attack queries.
+#pragma once
+
+#include <string_view>
+
+#include "engine/board/Tables.h"
+#include "engine/core/Types.h"
+
+void SetupBoardData(TPosition* Position);
+void BoardSetPiece(TPosition* Position, uint8_t Square, uint8_t Piece);
+void InitBoard(TState* S);
+void InitStandardBoard(TState* S);
+
+void SetPosition(TPosition* Position, std::string_view Text);
+
+TBitboard AttacksFrom(const TPosition* Position, int Square);
+TBitboard AttacksTo(const TPosition* Position, int Square);
+
+inline bool Attacked(const TPosition* P, int Square, int Colour) {
+  const TBitboard* B = P->Bitboards;
+  const TBitboard A = B[Colour];
+  if (A & B[BBPPawn] & AttackTablesTo[Colour ? ATPBlackPawn : ATPWhitePawn][Square]) return true;
+  if (A & B[BBPKnight] & AttackTablesTo[ATPKnight][Square]) return true;
+  const TBitboard Occupancy = B[BBPOccupied];
+  const TBitboard Diagonal = A & (B[BBPBishop] | B[BBPQueen]);
+  if (Diagonal && (Diagonal & BishopAttacks(Occupancy, Square))) return true;
+  const TBitboard Straight = A & (B[BBPRook] | B[BBPQueen]);
+  if (Straight && (Straight & RookAttacks(Occupancy, Square))) return true;
+  return (A & B[BBPKing] & AttackTablesTo[ATPKing][Square]) != 0;
+}
+
+inline bool IsInCheck(const TPosition* P, int Colour) {
+  return Attacked(P, P->KingPosition[Colour >> 3], Colour ^ 8);
+}
+
+// The side that just moved left its own king attacked.
+inline bool IsIllegal(const TPosition* P) { return Attacked(P, P->KingPosition[(P->Side ^ 8) >> 3], P->Side); }

@@ -1,0 +1,130 @@
+// The one engine state record and the engine's start-up and shut-down.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/core/Types.h"
+#include "engine/search/TransTable.h"
+
+struct TSplitPoint;
+class TParallelThread;
+class TMultipleReaderSingleWriterLock;
+struct TPawnHashTableItem;
+struct TSimpleSemaphoreCell;
+using TSimpleSemaphore = TSimpleSemaphoreCell*;
+
+struct TSearchStack {
+  TSplitPoint* SplitPoint;
+  TMove CurrentMove;
+  int32_t Extensions;
+  int32_t Reductions;
+  int32_t InCheck;
+  TMove MateKiller1;
+  TMove MateKiller2;
+  TMove Killer1;
+  TMove Killer2;
+  uint64_t Hash;
+};
+using PSearchStack = TSearchStack*;
+
+struct TOpeningBookLine {
+  TMove Moves[MaxOpeningBookMoves];
+  int32_t MovesCount;
+};
+
+struct TOpeningBookHashMapItem {
+  TOpeningBookHashMapItem* Next;
+  uint64_t Hash;
+  uint32_t Line;
+  int32_t Score;
+};
+
+constexpr size_t TranspositionTableBytes = TranspositionTableItems * sizeof(TTranspositionTableItem);
+// Size of the pawn hash table: 2^18 entries of 16 bytes.
+constexpr size_t PawnHashTableBytes = (size_t(1) << 18) * 16;
+
+// The root search stack runs from index -2 to the last game entry plus a full search path above it.
+constexpr int SearchStackLow = -2;
+constexpr int SearchStackHigh = MaxGameMoves + MaxPly + 2;
+constexpr int SearchStackEntries = SearchStackHigh - SearchStackLow + 1;
+
+struct TState {
+  std::atomic<int32_t> Lock;
+  int32_t IterativeDepth;
+  std::atomic<int32_t> CheckCounter;
+  TTranspositionTableItem* TranspositionTable;
+  TMultipleReaderSingleWriterLock* TranspositionTablesLock;
+  TPawnHashTableItem* PawnHashTable;
+  std::atomic<uint64_t> FreeThreadMask;
+  TMove BestMove;
+  int32_t MaxDepth;
+  uint32_t Generation;
+  int32_t MaxMoves;
+  int32_t MaxNodes;
+  int32_t Hint;
+  int32_t InfiniteSearch;
+  int64_t MaxThinkTime;
+  int64_t TimeIncrement[2];
+  int64_t TimeLeft[2];
+  int32_t MovesLeft[2];
+  TMove PV[256];
+  int64_t MaxTime;
+  int64_t ExtraTime;
+  int64_t LastPollTime;
+  int64_t StartTime;
+  int64_t StopTime;
+  int32_t Pondering;
+  int32_t DoStopSearchAtMates;
+  // 64-bit: a 32-bit count turns negative within minutes of analysis.
+  std::atomic<int64_t> TotalNodes;
+  int32_t NodeInterval;
+  int64_t Nodes;
+  int32_t Threaded;
+  int32_t ThreadCount;
+  int32_t MaxThreadCount;
+  int32_t UsedThreadCount;
+  std::atomic<int32_t> UseThreadSleeping;
+  int32_t UseFastEval;
+  std::atomic<int32_t> AbortSearch;
+  std::atomic<int32_t> Thinking;
+  std::atomic<int32_t> StopOnPonderHit;
+  std::atomic<int32_t> PonderSearch;
+  std::atomic<int32_t> Quit;
+  int32_t Mode;
+  THistoryStack HistoryStack;
+  int32_t DumpState;
+  int32_t Dumped;
+  TPosition Position;
+  std::atomic<int32_t> HistoryHeuristic[16][64];
+  int32_t HistoryPly;
+  TOpeningBookLine* OpeningBookLines;
+  int32_t OpeningBookLinesLength;
+  int32_t* OpeningBookIndices;
+  int32_t OpeningBookIndicesLength;
+  int32_t OpeningBookIndicesCount;
+  TOpeningBookHashMapItem* OpeningBookHashMap[65536];
+  TParallelThread* RootThread;
+  TSearchStack SearchStackStorage[SearchStackEntries];
+  TParallelThread* Threads[MaxCPUCores];
+  TSimpleSemaphore DoneSemaphore;
+  int32_t CPUCores[MaxCPUCores];
+  int32_t CountCPUCores;
+  TMove PVStack[256];
+
+  // Entry i of the root search stack, for i in SearchStackLow..SearchStackHigh.
+  TSearchStack* SearchStack(int i) { return &SearchStackStorage[i - SearchStackLow]; }
+};
+
+extern TState State;
+
+// Builds every process-wide table; runs once before anything else touches the engine.
+void InitializeData();
+// Module start-up (timer set-up and InitializeData); idempotent.
+void EngineStartup();
+void EngineShutdown();
+
+// Returns false (after one line on standard error) when a hash table cannot be allocated.
+bool InitState(TState* S);
+void DoneState(TState* S);

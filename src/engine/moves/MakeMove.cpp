@@ -1,0 +1,241 @@
+#include "engine/moves/MakeMove.h"
+
+#include "engine/board/PieceContrib.h"
+#include "engine/board/Position.h"
+#include "engine/core/State.h"
+
+namespace {
+
+inline void MoveRook(TPosition* P, int Rook, int From, int To) {
+  P->Board[From] = 0;
+  P->Board[To] = uint8_t(Rook);
+  const TBitboard Bits = (TBitboard(1) << From) | (TBitboard(1) << To);
+  P->Bitboards[Rook & 8] ^= Bits;
+  P->Bitboards[BBPRook] ^= Bits;
+  MovePieceScores(P, Rook, From, To);
+}
+
+inline void CastleRookSquares(int From, int To, int& RookFrom, int& RookTo) {
+  if (From < To) {
+    RookFrom = To + 1;
+    RookTo = To - 1;
+  } else {
+    RookFrom = From - 4;
+    RookTo = To + 1;
+  }
+}
+
+}  // namespace
+
+void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
+  const int From = MoveFrom(Move), To = MoveTo(Move), Type = MoveType(Move);
+  const int Us = P->Side, Them = Us ^ 8;
+  const int Piece = P->Board[From];
+  const int PieceType = Piece & 7;
+  const int Captured = P->Board[To];
+
+  Undo->Move = Move;
+  Undo->ToPiece = uint8_t(Captured);
+  Undo->EnPassant = int8_t(P->EnPassant);
+  Undo->CastleFlags = uint8_t(P->CastleFlags);
+  Undo->ReversibleMoves = P->ReversibleMoves;
+  Undo->Hash = P->Hash;
+  Undo->PawnHash = P->PawnHash;
+
+  P->ReversibleMoves = (PieceType == PPawn || Captured) ? 0 : P->ReversibleMoves + 1;
+
+  uint64_t Hash = P->Hash ^ HashCastle[P->CastleFlags & 15];
+  P->CastleFlags &= CastleMask[From] & CastleMask[To];
+  Hash ^= HashCastle[P->CastleFlags & 15];
+
+  if (P->EnPassant >= 0) {
+    Hash ^= HashEnPassant[P->EnPassant];
+    P->EnPassant = -1;
+  }
+
+  P->Board[From] = 0;
+  P->Board[To] = uint8_t(Piece);
+  Hash ^= HashPieces[Piece][From] ^ HashPieces[Piece][To];
+  if (PieceType == PPawn) P->PawnHash ^= HashPieces[Piece][From] ^ HashPieces[Piece][To];
+  const TBitboard MoveBits = (TBitboard(1) << From) | (TBitboard(1) << To);
+  P->Bitboards[Us] ^= MoveBits;
+  P->Bitboards[PieceType] ^= MoveBits;
+  MovePieceScores(P, Piece, From, To);
+  if (PieceType == PKing) P->KingPosition[Us >> 3] = uint8_t(To);
+
+  if (Captured) {
+    Hash ^= HashPieces[Captured][To];
+    if ((Captured & 7) == PPawn) P->PawnHash ^= HashPieces[Captured][To];
+    P->Bitboards[Captured & 8] ^= TBitboard(1) << To;
+    P->Bitboards[Captured & 7] ^= TBitboard(1) << To;
+    RemovePieceScores(P, Captured, To);
+  }
+
+  switch (Type) {
+    case MTNormal:
+      break;
+    case MTCastle: {
+      int RookFrom, RookTo;
+      CastleRookSquares(From, To, RookFrom, RookTo);
+      const int Rook = Us | PRook;
+      MoveRook(P, Rook, RookFrom, RookTo);
+      Hash ^= HashPieces[Rook][RookFrom] ^ HashPieces[Rook][RookTo];
+      break;
+    }
+    case MTEnPassantCapture: {
+      const int Square = To ^ 8;
+      const int Pawn = Them | PPawn;
+      P->Board[Square] = 0;
+      Hash ^= HashPieces[Pawn][Square];
+      P->PawnHash ^= HashPieces[Pawn][Square];
+      P->Bitboards[Them] ^= TBitboard(1) << Square;
+      P->Bitboards[BBPPawn] ^= TBitboard(1) << Square;
+      RemovePieceScores(P, Pawn, Square);
+      break;
+    }
+    case MTEnPassantSet: {
+      const int Passed = To ^ 8;
+      const TBitboard Takers = P->Bitboards[Them] & P->Bitboards[BBPPawn] &
+                               AttackTables[Us == CWhite ? ATPWhitePawn : ATPBlackPawn][Passed];
+      if (Takers) {
+        P->EnPassant = Passed;
+        Hash ^= HashEnPassantFile[Passed & 7];
+      }
+      break;
+    }
+    default: {
+      const int NewPiece = (Type - 2) | Us;
+      P->Board[To] = uint8_t(NewPiece);
+      Hash ^= HashPieces[Piece][To] ^ HashPieces[NewPiece][To];
+      P->PawnHash ^= HashPieces[Piece][To];
+      P->Bitboards[BBPPawn] ^= TBitboard(1) << To;
+      P->Bitboards[NewPiece & 7] ^= TBitboard(1) << To;
+      RemovePieceScores(P, Piece, To);
+      AddPieceScores(P, NewPiece, To);
+      break;
+    }
+  }
+
+  P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
+  P->Side = Them;
+  P->Hash = Hash ^ HashSide;
+}
+
+void DoUndoMove(TPosition* P, const TUndoMove* Undo) {
+  const TMove Move = Undo->Move;
+  const int From = MoveFrom(Move), To = MoveTo(Move), Type = MoveType(Move);
+  const int Them = P->Side, Us = Them ^ 8;
+
+  P->CastleFlags = Undo->CastleFlags;
+  P->EnPassant = Undo->EnPassant;
+  P->ReversibleMoves = Undo->ReversibleMoves;
+  P->Hash = Undo->Hash;
+  P->PawnHash = Undo->PawnHash;
+
+  if (Type >= MTPromoteKnight) {
+    // Turn the new piece back into the pawn before it walks home.
+    const int NewPiece = P->Board[To];
+    const int Pawn = Us | PPawn;
+    P->Board[To] = uint8_t(Pawn);
+    P->Bitboards[NewPiece & 7] ^= TBitboard(1) << To;
+    P->Bitboards[BBPPawn] ^= TBitboard(1) << To;
+    RemovePieceScores(P, NewPiece, To);
+    AddPieceScores(P, Pawn, To);
+  }
+
+  const int Piece = P->Board[To];
+  P->Board[From] = uint8_t(Piece);
+  P->Board[To] = 0;
+  const TBitboard MoveBits = (TBitboard(1) << From) | (TBitboard(1) << To);
+  P->Bitboards[Us] ^= MoveBits;
+  P->Bitboards[Piece & 7] ^= MoveBits;
+  MovePieceScores(P, Piece, To, From);
+  if ((Piece & 7) == PKing) P->KingPosition[Us >> 3] = uint8_t(From);
+
+  if (const int Captured = Undo->ToPiece) {
+    P->Board[To] = uint8_t(Captured);
+    P->Bitboards[Captured & 8] ^= TBitboard(1) << To;
+    P->Bitboards[Captured & 7] ^= TBitboard(1) << To;
+    AddPieceScores(P, Captured, To);
+  }
+
+  if (Type == MTCastle) {
+    int RookFrom, RookTo;
+    CastleRookSquares(From, To, RookFrom, RookTo);
+    MoveRook(P, Us | PRook, RookTo, RookFrom);
+  } else if (Type == MTEnPassantCapture) {
+    const int Square = To ^ 8;
+    const int Pawn = Them | PPawn;
+    P->Board[Square] = uint8_t(Pawn);
+    P->Bitboards[Them] ^= TBitboard(1) << Square;
+    P->Bitboards[BBPPawn] ^= TBitboard(1) << Square;
+    AddPieceScores(P, Pawn, Square);
+  }
+
+  P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
+  P->Side = Us;
+}
+
+void DoMakeNullMove(TPosition* P, TUndoMove* Undo) {
+  Undo->Move = 0;
+  Undo->ToPiece = 0;
+  Undo->CastleFlags = uint8_t(P->CastleFlags);
+  Undo->EnPassant = int8_t(P->EnPassant);
+  Undo->ReversibleMoves = P->ReversibleMoves;
+  Undo->Hash = P->Hash;
+  Undo->PawnHash = P->PawnHash;
+  P->ReversibleMoves++;
+  if (P->EnPassant >= 0) {
+    P->Hash ^= HashEnPassant[P->EnPassant];
+    P->EnPassant = -1;
+  }
+  P->Side ^= 8;
+  P->Hash ^= HashSide;
+}
+
+void DoUndoNullMove(TPosition* P, const TUndoMove* Undo) {
+  P->EnPassant = Undo->EnPassant;
+  P->Hash = Undo->Hash;
+  P->PawnHash = Undo->PawnHash;
+  P->ReversibleMoves--;
+  P->Side ^= 8;
+}
+
+bool MakeMove(TPosition* P, TMove Move) {
+  TState* S = P->State;
+  if (S->HistoryPly >= MaxHistoryStack) return false;
+  const bool InCheck = IsInCheck(P, P->Side);
+  TUndoMove Undo;
+  DoMakeMove(P, Move, &Undo);
+  if (IsIllegal(P)) {
+    DoUndoMove(P, &Undo);
+    return false;
+  }
+  const int Mover = (P->Side ^ 8) >> 3;
+  if (--S->MovesLeft[Mover] <= 0) {
+    S->MovesLeft[Mover] = S->MaxMoves;
+    if (S->MaxTime != 0) {
+      if (S->MaxMoves == 1) S->TimeLeft[Mover] = S->MaxTime;
+      else S->TimeLeft[Mover] += S->MaxTime;
+    }
+  }
+  TSearchStack* Entry = S->SearchStack(S->HistoryPly);
+  Entry->CurrentMove = Move;
+  Entry->Extensions = 0;
+  Entry->Reductions = 0;
+  Entry->InCheck = InCheck;
+  Entry->Hash = P->Hash;
+  S->HistoryStack[S->HistoryPly] = Undo;
+  S->HistoryPly++;
+  return true;
+}
+
+bool MakeUndoMove(TPosition* P) {
+  TState* S = P->State;
+  if (S->HistoryPly == 0) return false;
+  S->HistoryPly--;
+  const TUndoMove* Undo = &S->HistoryStack[S->HistoryPly];
+  if (Undo->Move == 0) DoUndoNullMove(P, Undo);
+  else DoUndoMove(P, Undo);
+  return true;
+}

@@ -1,0 +1,46 @@
+// Synchronisation primitives of the parallel search.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// An auto-reset event: posts do not add up, one post releases one wait.  nullptr is accepted everywhere.
+struct TSimpleSemaphoreCell;
+using TSimpleSemaphore = TSimpleSemaphoreCell*;
+
+TSimpleSemaphore SimpleSemaphoreCreate();
+void SimpleSemaphoreDestroy(TSimpleSemaphore& Semaphore);
+void SimpleSemaphoreWait(TSimpleSemaphore Semaphore);
+void SimpleSemaphorePost(TSimpleSemaphore Semaphore);
+
+// Spin lock word: 0 free, -1 held.
+using TParallelLock = std::atomic<int32_t>;
+using PParallelLock = TParallelLock*;
+
+inline void CpuRelax() { __builtin_ia32_pause(); }
+
+inline void ParallelLock(PParallelLock Lock) {
+  for (;;) {
+    int32_t Expected = 0;
+    if (Lock->compare_exchange_strong(Expected, -1, std::memory_order_acquire, std::memory_order_relaxed)) return;
+    while (Lock->load(std::memory_order_relaxed) != 0) CpuRelax();
+  }
+}
+
+inline void ParallelUnlock(PParallelLock Lock) { Lock->store(0, std::memory_order_release); }
+
+inline void SetAtomicBit(std::atomic<uint64_t>* Where, int Bit) {
+  Where->fetch_or(uint64_t(1) << Bit, std::memory_order_acq_rel);
+}
+inline void ResetAtomicBit(std::atomic<uint64_t>* Where, int Bit) {
+  Where->fetch_and(~(uint64_t(1) << Bit), std::memory_order_acq_rel);
+}
+
+// Kept with the transposition table; the engine never takes it.
+class TMultipleReaderSingleWriterLock {
+ public:
+  TMultipleReaderSingleWriterLock() : State(0) {}
+
+ private:
+  int32_t State;
+};

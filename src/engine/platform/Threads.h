@@ -1,0 +1,34 @@
+// Operating-system threads with a stack size, processor affinity and the usable-processor query.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+// Logical processors this process may run on, lowest first.
+std::vector<int32_t> UsableProcessors();
+
+class TThread {
+ public:
+  TThread() = default;
+  TThread(const TThread&) = delete;
+  TThread& operator=(const TThread&) = delete;
+  virtual ~TThread();
+
+  // Starts the body on a new thread with the given stack size; false if the system refused.
+  bool Start(size_t StackSize);
+  void Terminate() { TerminateFlag.store(true, std::memory_order_relaxed); }
+  bool Terminated() const { return TerminateFlag.load(std::memory_order_relaxed); }
+  void WaitFor();
+  // Pins the calling thread to one processor; false where the system does not allow it.
+  static bool PinCurrentThread(int32_t Processor);
+
+ protected:
+  virtual void Execute() = 0;
+
+ private:
+  static void* Entry(void* Self);
+  unsigned long Handle = 0;
+  bool Started = false;
+  std::atomic<bool> TerminateFlag{false};
+};
