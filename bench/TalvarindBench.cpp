@@ -3,16 +3,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "BenchPositions.h"
 #include "engine/board/Position.h"
 #include "engine/core/State.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/platform/Timer.h"
+#include "engine/moves/Notation.h"
+#include "engine/search/Think.h"
 
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: talvarind-bench perft DEPTH [FEN]\n");
+  std::fprintf(stderr,
+               "usage: talvarind-bench perft DEPTH [FEN]\n"
+               "       talvarind-bench search DEPTH [FEN ...]\n");
   return 2;
 }
 
@@ -47,6 +53,43 @@ int RunPerft(int argc, char** argv) {
   return 0;
 }
 
+// Each FEN is one argument (quote it), or the fixed benchmark set when none is given.
+int RunSearch(int argc, char** argv) {
+  int Depth;
+  if (argc < 3 || !ParseDepth(argv[2], Depth) || Depth < 1) return Usage();
+  std::vector<std::string> Fens;
+  for (int I = 3; I < argc; I++) Fens.emplace_back(argv[I]);
+  if (Fens.empty())
+    for (const char* Fen : BenchPositions) Fens.emplace_back(Fen);
+
+  // One search thread, and the idle ones asleep, so that the node counts repeat exactly.
+  State.UsedThreadCount = 1;
+  State.UseThreadSleeping = true;
+  State.Mode = MNone;
+  State.MaxDepth = Depth;
+  State.MaxNodes = 0;
+  State.MaxTime = 0;
+  int64_t TotalNodes = 0, TotalMilliseconds = 0;
+  for (const std::string& Fen : Fens) {
+    InitStandardBoard(&State);
+    SetPosition(&State.Position, Fen);
+    State.HistoryPly = 0;
+    const THighResTime Start = HighResTimerGetTime();
+    Think(&State);
+    const int64_t Milliseconds = HighResTimeToMilliseconds(HighResTimerGetTime() - Start);
+    const int64_t Nodes = State.TotalNodes.load();
+    TotalNodes += Nodes;
+    TotalMilliseconds += Milliseconds;
+    std::printf("search %d %lld %lld %lld %s\n", Depth, (long long)Nodes, (long long)Milliseconds,
+                (long long)(Milliseconds > 0 ? Nodes * 1000 / Milliseconds : Nodes * 1000),
+                MoveToString(State.BestMove).c_str());
+    std::fflush(stdout);
+  }
+  std::printf("total %lld %lld %lld\n", (long long)TotalNodes, (long long)TotalMilliseconds,
+              (long long)(TotalMilliseconds > 0 ? TotalNodes * 1000 / TotalMilliseconds : TotalNodes * 1000));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,6 +98,7 @@ int main(int argc, char** argv) {
   if (!InitState(&State)) return 1;
   int Status;
   if (std::strcmp(argv[1], "perft") == 0) Status = RunPerft(argc, argv);
+  else if (std::strcmp(argv[1], "search") == 0) Status = RunSearch(argc, argv);
   else Status = Usage();
   DoneState(&State);
   return Status;

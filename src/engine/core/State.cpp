@@ -9,6 +9,8 @@
 #include "engine/board/Tables.h"
 #include "engine/eval/PieceSquare.h"
 #include "engine/platform/Memory.h"
+#include "engine/search/Parallel.h"
+#include "engine/search/Think.h"
 #include "engine/search/TransTable.h"
 #include "engine/platform/Sync.h"
 #include "engine/platform/Timer.h"
@@ -89,10 +91,13 @@ bool InitState(TState* S) {
   S->Mode = MNone;
 
   InitBoard(S);
+  ParallelInit(S);
   return true;
 }
 
 void DoneState(TState* S) {
+  ParallelDone(S);
+  ClearOpeningBook(S);
   if (S->TranspositionTable) FreeLarge(S->TranspositionTable, TranspositionTableBytes);
   S->TranspositionTable = nullptr;
   FreeMemAligned(S->PawnHashTable);

@@ -1,0 +1,35 @@
+#include "engine/platform/Sync.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <new>
+
+// An auto-reset event: the flag stays set until one wait consumes it.
+struct TSimpleSemaphoreCell {
+  std::mutex Mutex;
+  std::condition_variable Condition;
+  bool Signalled = false;
+};
+
+TSimpleSemaphore SimpleSemaphoreCreate() { return new (std::nothrow) TSimpleSemaphoreCell; }
+
+void SimpleSemaphoreDestroy(TSimpleSemaphore& Semaphore) {
+  if (Semaphore == nullptr) return;
+  delete Semaphore;
+  Semaphore = nullptr;
+}
+
+void SimpleSemaphoreWait(TSimpleSemaphore Semaphore) {
+  if (Semaphore == nullptr) return;
+  std::unique_lock<std::mutex> Guard(Semaphore->Mutex);
+  Semaphore->Condition.wait(Guard, [Semaphore] { return Semaphore->Signalled; });
+  Semaphore->Signalled = false;
+}
+
+void SimpleSemaphorePost(TSimpleSemaphore Semaphore) {
+  if (Semaphore == nullptr) return;
+  // Notified under the mutex: a woken waiter may destroy the cell as soon as the mutex is free.
+  std::lock_guard<std::mutex> Guard(Semaphore->Mutex);
+  Semaphore->Signalled = true;
+  Semaphore->Condition.notify_one();
+}

@@ -1,0 +1,85 @@
+#include "engine/platform/Threads.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <type_traits>
+
+static_assert(std::is_same_v<pthread_t, unsigned long>, "TThread keeps its pthread_t in an unsigned long");
+
+namespace {
+
+constexpr size_t MaxUsableProcessors = 32;
+// Far above any kernel's processor limit; bounds the affinity-set sizes tried.
+constexpr int MaxProcessorNumber = 1 << 16;
+
+}  // namespace
+
+std::vector<int32_t> UsableProcessors() {
+  std::vector<int32_t> Processors;
+  // The set must be at least as large as the kernel's mask, so grow it until the call accepts it.
+  for (int Count = CPU_SETSIZE; Count <= MaxProcessorNumber; Count *= 2) {
+    cpu_set_t* Set = CPU_ALLOC(Count);
+    if (Set == nullptr) break;
+    const size_t Bytes = CPU_ALLOC_SIZE(Count);
+    CPU_ZERO_S(Bytes, Set);
+    // The process's mask is the main thread's: the caller's own may have been narrowed by pinning.
+    const int Result = sched_getaffinity(getpid(), Bytes, Set);
+    const bool SetTooSmall = Result != 0 && errno == EINVAL;
+    if (Result == 0) {
+      for (int Processor = 0; Processor < Count && Processors.size() < MaxUsableProcessors; ++Processor)
+        if (CPU_ISSET_S(Processor, Bytes, Set)) Processors.push_back(Processor);
+    }
+    CPU_FREE(Set);
+    if (!SetTooSmall) break;
+  }
+  if (Processors.empty()) Processors.push_back(0);
+  return Processors;
+}
+
+TThread::~TThread() {
+  Terminate();
+  WaitFor();
+}
+
+bool TThread::Start(size_t StackSize) {
+  if (Started) return false;
+  pthread_attr_t Attributes;
+  if (pthread_attr_init(&Attributes) != 0) return false;
+  if (StackSize > 0) {
+    if (StackSize < size_t(PTHREAD_STACK_MIN)) StackSize = PTHREAD_STACK_MIN;
+    pthread_attr_setstacksize(&Attributes, StackSize);
+  }
+  pthread_t Thread;
+  const bool Created = pthread_create(&Thread, &Attributes, &TThread::Entry, this) == 0;
+  pthread_attr_destroy(&Attributes);
+  if (!Created) return false;
+  Handle = Thread;
+  Started = true;
+  return true;
+}
+
+void TThread::WaitFor() {
+  if (!Started) return;
+  pthread_join(pthread_t(Handle), nullptr);
+  Started = false;
+}
+
+bool TThread::PinCurrentThread(int32_t Processor) {
+  if (Processor < 0 || Processor >= MaxProcessorNumber) return false;
+  cpu_set_t* Set = CPU_ALLOC(Processor + 1);
+  if (Set == nullptr) return false;
+  const size_t Bytes = CPU_ALLOC_SIZE(Processor + 1);
+  CPU_ZERO_S(Bytes, Set);
+  CPU_SET_S(Processor, Bytes, Set);
+  const bool Pinned = pthread_setaffinity_np(pthread_self(), Bytes, Set) == 0;
+  CPU_FREE(Set);
+  return Pinned;
+}
+
+void* TThread::Entry(void* Self) {
+  static_cast<TThread*>(Self)->Execute();
+  return nullptr;
+}

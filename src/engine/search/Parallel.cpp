@@ -1,0 +1,400 @@
+#include "engine/search/Parallel.h"
+
+#include <cstring>
+
+#include "engine/board/BitOps.h"
+#include "engine/board/Position.h"
+#include "engine/eval/Eval.h"
+#include "engine/moves/MakeMove.h"
+#include "engine/search/MoveOrder.h"
+#include "engine/search/TransTable.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// Sanitizer frames are several times larger than plain ones.
+constexpr size_t ThreadStackSize = size_t(32) << 20;
+#else
+constexpr size_t ThreadStackSize = size_t(4) << 20;
+#endif
+
+inline bool MoverHasPawnOnSeventh(const TPosition* P) {
+  const TBitboard* B = P->Bitboards;
+  const TBitboard Empty = ~B[BBPOccupied];
+  if (P->Side == CBlack) return (B[BBPWhite] & B[BBPPawn] & BB_RANK_7 & (Empty >> 8)) != 0;
+  return (B[BBPBlack] & B[BBPPawn] & BB_RANK_2 & (Empty << 8)) != 0;
+}
+
+}  // namespace
+
+TParallelThread::TParallelThread(TState* S, int32_t Index) {
+  State = S;
+  ThreadIndex = Index;
+  WaitSemaphore = SimpleSemaphoreCreate();
+  DoneSemaphore = SimpleSemaphoreCreate();
+  ThreadState.store(PTSIdle);
+  std::memset(static_cast<void*>(SplitPoints), 0, sizeof SplitPoints);
+  std::memset(static_cast<void*>(&RootSplitPoint), 0, sizeof RootSplitPoint);
+  std::memset(static_cast<void*>(&RootRequest), 0, sizeof RootRequest);
+  SplitPointCount.store(0);
+  RootSplitPoint.SplitIndex = 0;
+  RootSplitPoint.Master = ThreadIndex;
+  ThreadSplitPoint = &RootSplitPoint;
+  StackFirst = S->SearchStack(SearchStackLow);
+  Start(ThreadStackSize);
+}
+
+TParallelThread::~TParallelThread() {
+  ThreadState.exchange(PTSExit);
+  Terminate();
+  SimpleSemaphorePost(WaitSemaphore);
+  WaitFor();
+  SimpleSemaphoreDestroy(WaitSemaphore);
+  SimpleSemaphoreDestroy(DoneSemaphore);
+}
+
+void TParallelThread::Execute() {
+  PinCurrentThread(State->CPUCores[ThreadIndex]);
+  SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+  IdleLoop(nullptr, PTSIdle);
+  ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+}
+
+void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
+  const uint64_t Bit = uint64_t(1) << ThreadIndex;
+  auto Leave = [&] {
+    if (WaitSplitPoint && WaitSplitPoint->Threads.load(std::memory_order_acquire) == 0) {
+      if (ThreadState.load(std::memory_order_relaxed) != ToState) ThreadState.exchange(ToState);
+      return true;
+    }
+    return false;
+  };
+  while (!Terminated()) {
+    switch (ThreadState.load(std::memory_order_acquire)) {
+      case PTSExit:
+        return;
+      case PTSIdle:
+        if (!(State->FreeThreadMask.load(std::memory_order_relaxed) & Bit))
+          SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+        if (State->UseThreadSleeping.load(std::memory_order_relaxed) ||
+            !State->Thinking.load(std::memory_order_relaxed))
+          SimpleSemaphoreWait(WaitSemaphore);
+        else
+          CpuRelax();
+        break;
+      case PTSRootWork: {
+        ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+        ThreadState.exchange(PTSRootWorking);
+        TParallelThreadRootRequest& R = RootRequest;
+        TSplitPoint& Root = RootSplitPoint;
+        Root.Cutoff.store(false, std::memory_order_relaxed);
+        Root.SplitResult = SRNone;
+        Root.Position = R.Position;
+        Root.NodeType = R.NodeType;
+        Root.Depth = R.Depth;
+        Root.Ply = R.Ply;
+        Root.InCheck = R.SearchStack->InCheck;
+        Root.Moves = nullptr;
+        Root.LegalMoves.store(0, std::memory_order_relaxed);
+        Root.LastMove = Root.FirstMoveToTry = 0;
+        Root.MateThread = 0;
+        Root.Alpha.store(0, std::memory_order_relaxed);
+        Root.Beta = 0;
+        Root.Threads.store(1, std::memory_order_relaxed);
+        ThreadSplitPoint = &RootSplitPoint;
+        StackFirst = State->SearchStack(SearchStackLow);
+        R.ResultValue =
+            NegaScoutSearch(R.SearchStack, R.NodeType, R.Position, R.Depth, R.Ply, R.Alpha, R.Beta, R.NullMove);
+        ThreadState.exchange(PTSIdle);
+        SimpleSemaphorePost(DoneSemaphore);
+        SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+        continue;
+      }
+      case PTSNodeWork: {
+        ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+        ThreadState.exchange(PTSNodeWorking);
+        TSplitPoint* SP = ThreadSplitPoint;
+        // Read before leaving the split point: its master may reuse the record at once.
+        const int32_t Master = SP->Master;
+        NegaScoutSplitPoint(SP, *SP->Position);
+        SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+        if (Master != ThreadIndex) SimpleSemaphorePost(State->Threads[Master]->WaitSemaphore);
+        if (Leave()) return;
+        ThreadState.exchange(PTSIdle);
+        break;
+      }
+      default:
+        break;
+    }
+    if (Leave()) return;
+  }
+}
+
+bool TParallelThread::ShouldStop(const TSplitPoint* SplitPoint) const {
+  if (Terminated() || State->AbortSearch.load(std::memory_order_relaxed) ||
+      !State->Thinking.load(std::memory_order_relaxed))
+    return true;
+  for (; SplitPoint; SplitPoint = SplitPoint->Parent)
+    if (SplitPoint->Cutoff.load(std::memory_order_relaxed)) return true;
+  return false;
+}
+
+bool TParallelThread::IsThreadAvailableTo(int32_t Master) const {
+  if (ThreadIndex == Master || ThreadState.load(std::memory_order_acquire) != PTSIdle) return false;
+  const int32_t Count = SplitPointCount.load(std::memory_order_acquire);
+  if (State->UsedThreadCount == 2 || Count == 0) return true;
+  return (SplitPoints[Count - 1].SlavesMask.load(std::memory_order_relaxed) >> Master) & 1;
+}
+
+bool TParallelThread::HasFreeThreads() const {
+  for (int32_t I = 0; I < State->UsedThreadCount; I++)
+    if (State->Threads[I]->IsThreadAvailableTo(ThreadIndex)) return true;
+  return false;
+}
+
+int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, int32_t Ply, int32_t& Alpha,
+                               int32_t Beta, int32_t& BestScore, TMove& BestMove, int32_t& LegalMoves,
+                               TGeneratedMoves* Moves, TNodeType NodeType, TMove LastMove, TMove FirstMoveToTry,
+                               bool InCheck, bool MateThreat, bool NullMove) {
+  ParallelLock(&State->Lock);
+  const int32_t Count = SplitPointCount.load(std::memory_order_relaxed);
+  if (!HasFreeThreads() || Count >= MaxSplitPointsPerThread) {
+    ParallelUnlock(&State->Lock);
+    return SRNone;
+  }
+  TSplitPoint* SP = &SplitPoints[Count];
+  SplitPointCount.store(Count + 1, std::memory_order_release);
+  ParallelLock(&SP->Lock);
+
+  SP->SplitIndex = Count;
+  SP->Parent = ThreadSplitPoint;
+  SP->Cutoff.store(false, std::memory_order_relaxed);
+  SP->Position = P;
+  SP->Moves = Moves;
+  SP->LegalMoves.store(LegalMoves, std::memory_order_relaxed);
+  SP->Alpha.store(Alpha, std::memory_order_relaxed);
+  SP->BestScore.store(BestScore, std::memory_order_relaxed);
+  SP->BestMove = BestMove;
+  SP->NodeType = NodeType;
+  SP->LastMove = LastMove;
+  SP->FirstMoveToTry = FirstMoveToTry;
+  SP->InCheck = InCheck;
+  SP->MateThread = MateThreat;
+  SP->Depth = Depth;
+  SP->Beta = Beta;
+  SP->NullMove = NullMove;
+  SP->Ply = Ply;
+  SP->SplitResult = SRDone;
+  SP->Master = ThreadIndex;
+  SP->Threads.store(1, std::memory_order_relaxed);
+  SP->SlavesMask.store(0, std::memory_order_relaxed);
+
+  // The copied window reaches the root of the search (enough for the repetition walk), never starts below
+  // this thread's first stack entry, and leaves room above the node for a search to the deepest ply.
+  int32_t Offset = P->ReversibleMoves < 0 ? 0 : P->ReversibleMoves;
+  if (Offset > Ply + 1) Offset = Ply + 1;
+  if (Offset > int32_t(SS - StackFirst) - 2) Offset = int32_t(SS - StackFirst) - 2;
+  if (Offset < 0) Offset = 0;
+  SP->SearchStackOffset = Offset;
+  const TSearchStack* Window = SS - (Offset + 2);
+  const size_t WindowBytes = size_t(Offset + 4) * sizeof(TSearchStack);
+  std::memcpy(static_cast<void*>(SP->Stack(ThreadIndex, SplitStackLow)), Window, WindowBytes);
+
+  ThreadSplitPoint = SP;
+  ThreadState.exchange(PTSNodeWork);
+  for (int32_t I = 0; I < State->UsedThreadCount; I++) {
+    TParallelThread* Slave = State->Threads[I];
+    if (!Slave->IsThreadAvailableTo(ThreadIndex)) continue;
+    std::memcpy(static_cast<void*>(SP->Stack(I, SplitStackLow)), Window, WindowBytes);
+    SP->SlavesMask.fetch_or(uint64_t(1) << I, std::memory_order_relaxed);
+    Slave->ThreadSplitPoint = SP;
+    Slave->ThreadState.exchange(PTSNodeWork);
+    const int32_t Threads = SP->Threads.fetch_add(1, std::memory_order_acq_rel) + 1;
+    SimpleSemaphorePost(Slave->WaitSemaphore);
+    if (Threads >= MaxThreadsPerSplitPoint) break;
+  }
+  ParallelUnlock(&SP->Lock);
+  ParallelUnlock(&State->Lock);
+
+  SimpleSemaphorePost(WaitSemaphore);
+  IdleLoop(SP, PTSNodeWorking);
+
+  ParallelLock(&State->Lock);
+  ParallelLock(&SP->Lock);
+  ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+  LegalMoves = SP->LegalMoves.load(std::memory_order_relaxed);
+  Alpha = SP->Alpha.load(std::memory_order_relaxed);
+  BestScore = SP->BestScore.load(std::memory_order_relaxed);
+  BestMove = SP->BestMove;
+  int32_t Result = SP->SplitResult;
+  SplitPointCount.store(Count, std::memory_order_release);
+  ThreadSplitPoint = SP->Parent;
+  if (ShouldStop(ThreadSplitPoint)) Result = SRStop;
+  ParallelUnlock(&SP->Lock);
+  ParallelUnlock(&State->Lock);
+  return Result;
+}
+
+void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
+  TPosition* P = &Position;
+  TSearchStack* const SavedFirst = StackFirst;
+  StackFirst = SP->Stack(ThreadIndex, SplitStackLow);
+  TSearchStack* SS = SP->Stack(ThreadIndex, SP->SearchStackOffset);
+  const int32_t Depth = SP->Depth, Ply = SP->Ply, Beta = SP->Beta;
+  const TNodeType NodeType = SP->NodeType;
+  const bool InCheck = SP->InCheck, NullMove = SP->NullMove;
+  const TMove LastMove = SP->LastMove, FirstMoveToTry = SP->FirstMoveToTry;
+  const bool LastMoveWasPromotion = MoveIsPromotion(LastMove);
+  bool HoldingLock = false;
+
+  while (!ShouldStop(SP)) {
+    TMove Move;
+    ParallelLock(&SP->Moves->Lock);
+    const bool Got = GetNextBestMove(P, SP->Moves, Move);
+    const int32_t Stage = SP->Moves->Stage;
+    ParallelUnlock(&SP->Moves->Lock);
+    if (!Got) break;
+    SS->CurrentMove = Move;
+
+    TUndoMove Undo;
+    DoMakeMove(P, Move, &Undo);
+    if (IsIllegal(P)) {
+      DoUndoMove(P, &Undo);
+      continue;
+    }
+    const int32_t LegalMoves = SP->LegalMoves.fetch_add(1, std::memory_order_relaxed) + 1;
+
+    const bool PawnOnSeventh = MoverHasPawnOnSeventh(P);
+    int32_t Extensions = 0;
+    if (InCheck) Extensions += OnePly;
+    if (SP->MateThread) Extensions += OnePly;
+    if (LastMoveWasPromotion || PawnOnSeventh) Extensions += OnePly;
+    if (Extensions > OnePly) Extensions = OnePly;
+    // Pawns waiting on both seventh ranks would extend every ply for ever: past twice the nominal depth
+    // nothing is extended any more.
+    if (Ply > 2 * State->IterativeDepth) Extensions = 0;
+
+    int32_t Reductions = 0;
+    if (Stage >= MGSQuiet && Extensions == 0 && !InCheck && !MoveIsCapture(Move) && !MoveIsPromotion(Move) &&
+        (Move & 0xFFF) != (SS->Killer1 & 0xFFF) && (Move & 0xFFF) != (SS->Killer2 & 0xFFF) && !PawnOnSeventh) {
+      if (Depth >= OnePly && Depth <= 11 &&
+          -EvalFast(P) + (Depth / OnePly) * 3 * 100 < SP->Alpha.load(std::memory_order_relaxed)) {
+        DoUndoMove(P, &Undo);
+        continue;
+      }
+      if (State->MaxDepth >= 5) {
+        const int32_t N = Depth + Extensions;
+        const TBitboard* B = P->Bitboards;
+        if (NodeType != NTPV && Ply > 3 && N >= 8 && N <= 18 &&
+            SP->Alpha.load(std::memory_order_relaxed) < MateScore &&
+            (CountBits(B[BBPWhite]) > 2 || CountBits(B[BBPBlack]) > 2))
+          Reductions = -2 * OnePly;
+        else if (LegalMoves > 1 && N > 8)
+          Reductions = -OnePly;
+      }
+    }
+    SS->Extensions = Extensions;
+    SS->Reductions = Reductions;
+    const int32_t ChildDepth = Depth + Extensions + Reductions - OnePly;
+
+    int32_t Alpha = SP->Alpha.load(std::memory_order_relaxed);
+    int32_t Score;
+    TNodeType ChildType;
+    if (NodeType == NTPV && Move != FirstMoveToTry && LegalMoves > 1) {
+      ChildType = NTCut;
+      Score = -NegaScoutSearch(SS + 1, NTCut, P, ChildDepth, Ply + 1, -Alpha - 1, -Alpha, NullMove);
+      Alpha = SP->Alpha.load(std::memory_order_relaxed);
+      if (Score > Alpha) {
+        ChildType = NTPV;
+        Score = -NegaScoutSearch(SS + 1, NTPV, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
+      }
+    } else {
+      ChildType = NodeType == NTAll ? NTCut : NodeType == NTCut ? NTAll : NTPV;
+      Score = -NegaScoutSearch(SS + 1, ChildType, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
+    }
+    if (Reductions < 0) {
+      Alpha = SP->Alpha.load(std::memory_order_relaxed);
+      if (Score > Alpha) {
+        SS->Reductions = 0;
+        Score = -NegaScoutSearch(SS + 1, ChildType, P, Depth + Extensions - OnePly, Ply + 1, -Beta, -Alpha, NullMove);
+      }
+    }
+    DoUndoMove(P, &Undo);
+
+    if (Score > SP->BestScore.load(std::memory_order_relaxed)) {
+      ParallelLock(&SP->Lock);
+      if (Score > SP->BestScore.load(std::memory_order_relaxed)) {
+        SP->BestScore.store(Score, std::memory_order_relaxed);
+        if (Score > SP->Alpha.load(std::memory_order_relaxed)) {
+          SP->BestMove = Move;
+          if (Score >= Beta) {
+            SP->SplitResult = SRBeta;
+            SP->Cutoff.store(true, std::memory_order_relaxed);
+            if (!ShouldStop(SP->Parent)) {
+              UpdateHistory(P, SS, Move, LastMove, Depth, Score);
+              TranspositionTableStore(P, Move, Score, Depth, TTKLower, Ply);
+            }
+            HoldingLock = true;
+            break;
+          }
+          SP->Alpha.store(Score, std::memory_order_relaxed);
+          SP->SplitResult = SRAlpha;
+        }
+      }
+      ParallelUnlock(&SP->Lock);
+    }
+  }
+
+  if (!HoldingLock) ParallelLock(&SP->Lock);
+  SP->SlavesMask.fetch_and(~(uint64_t(1) << ThreadIndex), std::memory_order_relaxed);
+  StackFirst = SavedFirst;
+  SP->Threads.fetch_sub(1, std::memory_order_acq_rel);
+  ParallelUnlock(&SP->Lock);
+}
+
+void ParallelInit(TState* S) {
+  S->Lock.store(0);
+  for (auto& Core : S->CPUCores) Core = 0;
+  S->DoneSemaphore = SimpleSemaphoreCreate();
+  const std::vector<int32_t> Usable = UsableProcessors();
+  int32_t Count = 0;
+  for (int32_t Processor : Usable) {
+    if (Count >= MaxCPUCores) break;
+    S->CPUCores[Count++] = Processor;
+  }
+  if (Count == 0) {
+    Count = 1;
+    S->CPUCores[0] = 0;
+  }
+  for (int32_t I = Count; I < MaxCPUCores; I++) S->CPUCores[I] = S->CPUCores[Count - 1];
+  S->CountCPUCores = Count;
+  S->ThreadCount = S->MaxThreadCount = S->UsedThreadCount = Count;
+  S->FreeThreadMask.store(0);
+  for (int32_t I = 0; I < S->ThreadCount; I++) S->Threads[I] = new TParallelThread(S, I);
+}
+
+void ParallelDone(TState* S) {
+  for (int32_t I = 0; I < S->ThreadCount; I++) {
+    delete S->Threads[I];
+    S->Threads[I] = nullptr;
+  }
+  SimpleSemaphoreDestroy(S->DoneSemaphore);
+}
+
+int32_t Search(TSearchStack* SS, TNodeType NodeType, TPosition* Position, int32_t Depth, int32_t Ply, int32_t Alpha,
+               int32_t Beta, bool NullMove) {
+  TParallelThread* Thread = Position->State->Threads[0];
+  TParallelThreadRootRequest& R = Thread->RootRequest;
+  R.SearchStack = SS;
+  R.NodeType = NodeType;
+  R.Position = Position;
+  R.Depth = Depth;
+  R.Ply = Ply;
+  R.Alpha = Alpha;
+  R.Beta = Beta;
+  R.NullMove = NullMove;
+  Thread->ThreadState.exchange(PTSRootWork);
+  SimpleSemaphorePost(Thread->WaitSemaphore);
+  SimpleSemaphoreWait(Thread->DoneSemaphore);
+  return R.ResultValue;
+}

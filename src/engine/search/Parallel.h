@@ -1,0 +1,111 @@
+// The search threads: one per usable processor, the root hand-off to thread 0, and split points.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/core/State.h"
+#include "engine/core/Types.h"
+#include "engine/platform/Sync.h"
+#include "engine/platform/Threads.h"
+
+struct TGeneratedMoves;
+
+constexpr int32_t PTINone = 0, PTSExit = 1, PTSIdle = 2, PTSRootWork = 4, PTSRootWorking = 5, PTSNodeWork = 6,
+                  PTSNodeWorking = 7;
+constexpr int32_t SRNone = 0, SRDone = 1, SRAlpha = 2, SRBeta = 3, SRStop = 4;
+constexpr int32_t SplitDepth = 6;
+
+// Per-thread stack of a split point: indices -2 .. 256.
+constexpr int SplitStackLow = -2;
+constexpr int SplitStackEntries = 259;
+
+struct TSplitPoint {
+  TSplitPoint* Parent;
+  std::atomic<int32_t> Cutoff;
+  TPosition* Position;
+  TGeneratedMoves* Moves;
+  std::atomic<int32_t> LegalMoves;
+  int32_t NodeType;
+  TMove LastMove;
+  TMove FirstMoveToTry;
+  int32_t InCheck;
+  int32_t MateThread;
+  int32_t Depth;
+  std::atomic<int32_t> Alpha;
+  int32_t Beta;
+  int32_t NullMove;
+  std::atomic<int32_t> BestScore;
+  TMove BestMove;
+  int32_t Ply;
+  int32_t SplitIndex;
+  int32_t SplitResult;
+  int32_t Master;
+  std::atomic<int32_t> Threads;
+  int32_t SearchStackOffset;
+  std::atomic<uint64_t> SlavesMask;
+  TParallelLock Lock;
+  TSearchStack SearchStack[MaxCPUCores][SplitStackEntries];
+
+  // Entry I (from -2) of thread T's stack.
+  TSearchStack* Stack(int T, int I) { return &SearchStack[T][I - SplitStackLow]; }
+};
+
+struct TParallelThreadRootRequest {
+  TSearchStack* SearchStack;
+  int32_t NodeType;
+  TPosition* Position;
+  int32_t Depth;
+  int32_t Ply;
+  int32_t Alpha;
+  int32_t Beta;
+  bool NullMove;
+  int32_t ResultValue;
+};
+
+class TParallelThread : public TThread {
+ public:
+  TParallelThread(TState* S, int32_t Index);
+  ~TParallelThread() override;
+
+  TState* State;
+  int32_t ThreadIndex;
+  std::atomic<int32_t> ThreadState;
+  TSplitPoint* ThreadSplitPoint;
+  TSplitPoint RootSplitPoint;
+  TSimpleSemaphore WaitSemaphore;
+  TSimpleSemaphore DoneSemaphore;
+  TParallelThreadRootRequest RootRequest;
+  std::atomic<int32_t> SplitPointCount;
+  TSplitPoint SplitPoints[MaxSplitPointsPerThread];
+
+  void IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState);
+  bool ShouldStop(const TSplitPoint* SplitPoint) const;
+
+  int32_t QuiescenceSearch(TSearchStack* SS, TPosition* Position, int32_t Depth, int32_t Ply, int32_t Alpha,
+                           int32_t Beta);
+  int32_t NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, TPosition* Position, int32_t Depth, int32_t Ply,
+                          int32_t Alpha, int32_t Beta, bool NullMove);
+  static void ClearSearchStack(TSearchStack* SS);
+  void UpdateHistory(const TPosition* Position, TSearchStack* SS, TMove BestMove, TMove LastMove, int32_t Depth,
+                     int32_t Score);
+
+  bool IsThreadAvailableTo(int32_t Master) const;
+  bool HasFreeThreads() const;
+  int32_t Split(TSearchStack* SS, TPosition* Position, int32_t Depth, int32_t Ply, int32_t& Alpha, int32_t Beta,
+                int32_t& BestScore, TMove& BestMove, int32_t& LegalMoves, TGeneratedMoves* Moves, TNodeType NodeType,
+                TMove LastMove, TMove FirstMoveToTry, bool InCheck, bool MateThreat, bool NullMove);
+  void NegaScoutSplitPoint(TSplitPoint* SplitPoint, TPosition Position);
+
+  // First entry of the stack the thread is searching on; the repetition walk never goes below it.
+  TSearchStack* StackFirst;
+
+ protected:
+  void Execute() override;
+};
+
+void ParallelInit(TState* S);
+void ParallelDone(TState* S);
+// Has thread 0 search one root move and waits for its result.
+int32_t Search(TSearchStack* SS, TNodeType NodeType, TPosition* Position, int32_t Depth, int32_t Ply,
+               int32_t Alpha, int32_t Beta, bool NullMove);

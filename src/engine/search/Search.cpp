@@ -1,0 +1,288 @@
+// Quiescence and NegaScout search: methods of the search thread, on its own position and stack.
+#include "engine/board/BitOps.h"
+#include "engine/board/Position.h"
+#include "engine/eval/Eval.h"
+#include "engine/moves/GameEnd.h"
+#include "engine/moves/MakeMove.h"
+#include "engine/search/MoveOrder.h"
+#include "engine/search/Parallel.h"
+#include "engine/search/TimeControl.h"
+#include "engine/search/TransTable.h"
+
+namespace {
+
+// The side that just moved (the one not to move now) has a pawn on its seventh rank with the square
+// ahead free: promotion is one move away.
+inline bool MoverHasPawnOnSeventh(const TPosition* P) {
+  const TBitboard* B = P->Bitboards;
+  const TBitboard Empty = ~B[BBPOccupied];
+  if (P->Side == CBlack) return (B[BBPWhite] & B[BBPPawn] & BB_RANK_7 & (Empty >> 8)) != 0;
+  return (B[BBPBlack] & B[BBPPawn] & BB_RANK_2 & (Empty << 8)) != 0;
+}
+
+inline bool HasPieces(const TPosition* P, int Colour) {
+  const TBitboard* B = P->Bitboards;
+  return (B[Colour] & ~(B[BBPPawn] | B[BBPKing])) != 0;
+}
+
+inline int32_t StaticScore(const TState* S, const TPosition* P) { return S->UseFastEval ? EvalFast(P) : Eval(P); }
+
+}  // namespace
+
+void TParallelThread::ClearSearchStack(TSearchStack* SS) {
+  SS->CurrentMove = 0;
+  SS->Extensions = 0;
+  SS->Reductions = 0;
+  SS->Hash = 0;
+}
+
+void TParallelThread::UpdateHistory(const TPosition* P, TSearchStack* SS, TMove BestMove, TMove LastMove,
+                                    int32_t Depth, int32_t Score) {
+  if (MoveIsCapture(BestMove) || MoveType(BestMove) == MTEnPassantCapture || MoveIsPromotion(BestMove)) return;
+  State->HistoryHeuristic[P->Board[MoveFrom(BestMove)]][MoveTo(BestMove)].fetch_add(Depth, std::memory_order_relaxed);
+  if (Score >= MateMinScore && SS->MateKiller1 != BestMove) {
+    SS->MateKiller2 = SS->MateKiller1;
+    SS->MateKiller1 = BestMove;
+  }
+  if (SS->Killer1 != BestMove) {
+    SS->Killer2 = SS->Killer1;
+    SS->Killer1 = BestMove;
+  }
+}
+
+int32_t TParallelThread::QuiescenceSearch(TSearchStack* SS, TPosition* P, int32_t Depth, int32_t Ply, int32_t Alpha,
+                                          int32_t Beta) {
+  ClearSearchStack(SS);
+  State->TotalNodes.fetch_add(1, std::memory_order_relaxed);
+  SS->Hash = P->Hash;
+  if (ShouldStop(ThreadSplitPoint) || CheckForStop(State, ThreadIndex == 0, false)) return 0;
+
+  const int32_t Static = StaticScore(State, P);
+  if (Ply >= MaxPly - 1) return StaticScore(State, P);
+  if (Static <= -MateMinScore) return Static;
+  if (Alpha < Ply - MateScore) Alpha = Ply - MateScore;
+  if (Beta > MateScore - (Ply + 1)) Beta = MateScore - (Ply + 1);
+  if (Alpha >= Beta) return Alpha;
+
+  const bool InCheck = IsInCheck(P, P->Side);
+  SS->InCheck = InCheck;
+  // In check there is no standing pat, but the static score still counts as the best so far.
+  int32_t Best = Static;
+  if (!InCheck) {
+    if (Static >= Beta) return Static;
+    if (Static > Alpha) Alpha = Static;
+  }
+
+  TGeneratedMoves Moves;
+  InitMoves(P, &Moves, 0, SS, false, false);
+  SS->CurrentMove = 0;
+  TMove Move;
+  while (GetNextBestMove(P, &Moves, Move)) {
+    SS->CurrentMove = Move;
+    TUndoMove Undo;
+    DoMakeMove(P, Move, &Undo);
+    if (IsIllegal(P)) {
+      DoUndoMove(P, &Undo);
+      continue;
+    }
+    const int32_t Value = -QuiescenceSearch(SS + 1, P, Depth - OnePly, Ply + 1, -Beta, -Alpha);
+    DoUndoMove(P, &Undo);
+    if (Value >= Beta) {
+      TranspositionTableStore(P, Move, Value, Depth, TTKLower, Ply);
+      return Value;
+    }
+    if (Value > Best) {
+      Best = Value;
+      if (Value > Alpha) Alpha = Value;
+    }
+  }
+  return Best;
+}
+
+int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, TPosition* P, int32_t Depth,
+                                         int32_t Ply, int32_t Alpha, int32_t Beta, bool NullMove) {
+  if (ShouldStop(ThreadSplitPoint)) return 0;
+  if (Depth <= 0) return QuiescenceSearch(SS, P, 0, Ply, Alpha, Beta);
+  State->TotalNodes.fetch_add(1, std::memory_order_relaxed);
+  if (CheckForStop(State, ThreadIndex == 0, false)) return 0;
+
+  const TMove LastMove = (SS - 1)->CurrentMove;
+  ClearSearchStack(SS);
+  SS->Hash = P->Hash;
+  int32_t LegalMoves = 0;
+  TMove BestMove = 0;
+  int32_t WorkingScore = 0;
+
+  // Repetitions on the search path, the root included.  Positions with the same side to move are two
+  // entries apart.
+  const ptrdiff_t Below = SS - StackFirst;
+  for (int32_t K = P->ReversibleMoves, Distance = 2; K >= 2 && Distance <= Below; K -= 2, Distance += 2)
+    if ((SS - Distance)->Hash == P->Hash) return DrawScore;
+
+  if (Ply >= MaxPly - 1) return Eval(P);
+
+  if (Alpha < Ply - MateScore) Alpha = Ply - MateScore;
+  if (Beta > MateScore - (Ply + 1)) Beta = MateScore - (Ply + 1);
+  if (Alpha >= Beta) return Alpha;
+
+  const bool InCheck = IsInCheck(P, P->Side);
+  SS->InCheck = InCheck;
+
+  if (Depth <= 3 * OnePly && !InCheck && NodeType != NTPV) {
+    WorkingScore = EvalFast(P);
+    if (WorkingScore + PieceMaterialScores[PQueen] <= Alpha) {
+      WorkingScore = QuiescenceSearch(SS, P, 0, Ply, Alpha, Beta);
+      if (WorkingScore <= Alpha) return WorkingScore;
+    }
+  }
+
+  TMove FirstMoveToTry = 0;
+  bool TryNullMove = true;
+  if (const uint64_t Data = TranspositionTableProbe(P)) {
+    const int32_t Kind = TTDataKind(Data);
+    // A stored upper bound says this node tends to fail low: a null move would only waste time.
+    if (Kind == TTKUpper && Beta > WorkingScore) TryNullMove = false;
+    if (TTDataDepth(Data) >= Depth) {
+      const int32_t Score = TTDataScoreAtPly(Data, Ply);
+      if ((Kind == TTKLower || Kind == TTKExact) && Score > Alpha) Alpha = Score;
+      if ((Kind == TTKUpper || Kind == TTKExact) && Score < Beta) Beta = Score;
+      if (Alpha >= Beta) return Alpha;
+    }
+    if ((Kind == TTKLower || Kind == TTKExact) && IsLegalWithEnhancedCheck(P, TTDataMove(Data)))
+      FirstMoveToTry = TTDataMove(Data);
+  }
+
+  bool MateThreat = false;
+  if (TryNullMove && NullMove && NodeType != NTPV && Depth > 2 * OnePly && !InCheck && Beta < MateScore &&
+      Alpha < MateScore && HasPieces(P, P->Side)) {
+    TUndoMove Undo;
+    DoMakeNullMove(P, &Undo);
+    SS->CurrentMove = 0;
+    int32_t NullDepth = Depth - 5 * OnePly;
+    if (NullDepth < OnePly) NullDepth = OnePly;
+    int32_t Score = -NegaScoutSearch(SS + 1, NTAll, P, NullDepth, Ply + 1, -Beta, -Alpha, NullMove);
+    DoUndoNullMove(P, &Undo);
+    if (Score >= Beta && Score < MateScore) {
+      int32_t VerifyDepth = Depth - 6 * OnePly;
+      if (VerifyDepth < OnePly) VerifyDepth = OnePly;
+      Score = NegaScoutSearch(SS, NTAll, P, VerifyDepth, Ply, Alpha, Beta, false);
+      if (Score >= Beta && Score < MateScore) {
+        if (!ShouldStop(ThreadSplitPoint)) TranspositionTableStore(P, 0, Beta, Depth, TTKLower, Ply);
+        return Beta;
+      }
+    }
+    if (Score < -MateMinScore) MateThreat = true;
+  }
+
+  if (!FirstMoveToTry &&
+      ((NodeType == NTPV && Depth >= 8 * OnePly) || (NodeType != NTPV && !InCheck && Depth >= 5 * OnePly))) {
+    NegaScoutSearch(SS, NodeType, P, NodeType == NTPV ? Depth - 2 * OnePly : Depth / 2, Ply, Alpha, Beta, false);
+    const uint64_t Data = TranspositionTableHashMoveProbe(P);
+    if (Data && (TTDataKind(Data) == TTKLower || TTDataKind(Data) == TTKExact) &&
+        IsLegalWithEnhancedCheck(P, TTDataMove(Data)))
+      FirstMoveToTry = TTDataMove(Data);
+  }
+
+  TGeneratedMoves Moves;
+  InitMoves(P, &Moves, FirstMoveToTry, SS, true, true);
+  SS->CurrentMove = 0;
+  int32_t BestScore = -InfinityScore;
+  int32_t TableKind = TTKUpper;
+  const bool LastMoveWasPromotion = MoveIsPromotion(LastMove);
+  TMove Move;
+  while (GetNextBestMove(P, &Moves, Move)) {
+    SS->CurrentMove = Move;
+    if (Terminated()) return 0;
+    TUndoMove Undo;
+    DoMakeMove(P, Move, &Undo);
+    if (IsIllegal(P)) {
+      DoUndoMove(P, &Undo);
+      continue;
+    }
+    LegalMoves++;
+
+    const bool PawnOnSeventh = MoverHasPawnOnSeventh(P);
+    int32_t Extensions = 0;
+    if (InCheck) Extensions += OnePly;
+    if (MateThreat) Extensions += OnePly;
+    if (LastMoveWasPromotion || PawnOnSeventh) Extensions += OnePly;
+    if (Extensions > OnePly) Extensions = OnePly;
+    // Pawns waiting on both seventh ranks would extend every ply for ever: past twice the nominal depth
+    // nothing is extended any more.
+    if (Ply > 2 * State->IterativeDepth) Extensions = 0;
+
+    int32_t Reductions = 0;
+    if (Moves.Stage >= MGSQuiet && Extensions == 0 && !InCheck && !MoveIsCapture(Move) && !MoveIsPromotion(Move) &&
+        (Move & 0xFFF) != (SS->Killer1 & 0xFFF) && (Move & 0xFFF) != (SS->Killer2 & 0xFFF) && !PawnOnSeventh) {
+      if (Depth >= OnePly && Depth <= 11 && -EvalFast(P) + (Depth / OnePly) * 3 * 100 < Alpha) {
+        DoUndoMove(P, &Undo);
+        continue;
+      }
+      if (State->MaxDepth >= 5) {
+        const int32_t N = Depth + Extensions;
+        const TBitboard* B = P->Bitboards;
+        if (NodeType != NTPV && Ply > 3 && N >= 8 && N <= 18 && Alpha < MateScore &&
+            (CountBits(B[BBPWhite]) > 2 || CountBits(B[BBPBlack]) > 2))
+          Reductions = -2 * OnePly;
+        else if (LegalMoves > 1 && N > 8)
+          Reductions = -OnePly;
+      }
+    }
+    SS->Extensions = Extensions;
+    SS->Reductions = Reductions;
+    const int32_t ChildDepth = Depth + Extensions + Reductions - OnePly;
+
+    int32_t Score;
+    TNodeType ChildType;
+    if (NodeType == NTPV && Move != FirstMoveToTry && LegalMoves > 1) {
+      ChildType = NTCut;
+      Score = -NegaScoutSearch(SS + 1, NTCut, P, ChildDepth, Ply + 1, -Alpha - 1, -Alpha, NullMove);
+      if (Score > Alpha) {
+        ChildType = NTPV;
+        Score = -NegaScoutSearch(SS + 1, NTPV, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
+      }
+    } else {
+      ChildType = NodeType == NTAll ? NTCut : NodeType == NTCut ? NTAll : NTPV;
+      Score = -NegaScoutSearch(SS + 1, ChildType, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
+    }
+    if (Reductions < 0 && Score > Alpha) {
+      SS->Reductions = 0;
+      Score = -NegaScoutSearch(SS + 1, ChildType, P, Depth + Extensions - OnePly, Ply + 1, -Beta, -Alpha, NullMove);
+    }
+    DoUndoMove(P, &Undo);
+
+    if (Score > BestScore) BestScore = Score;
+    if (Score >= Beta) {
+      if (!ShouldStop(ThreadSplitPoint)) {
+        UpdateHistory(P, SS, Move, LastMove, Depth, Score);
+        TranspositionTableStore(P, Move, Score, Depth, TTKLower, Ply);
+      }
+      return Score;
+    }
+    if (Score > Alpha) {
+      Alpha = Score;
+      BestMove = Move;
+      TableKind = TTKExact;
+    }
+
+    if (State->FreeThreadMask.load(std::memory_order_relaxed) != 0 && Depth >= SplitDepth * OnePly &&
+        !ShouldStop(ThreadSplitPoint) && HasFreeThreads()) {
+      const int32_t Result = Split(SS, P, Depth, Ply, Alpha, Beta, BestScore, BestMove, LegalMoves, &Moves, NodeType,
+                                   LastMove, FirstMoveToTry, InCheck, MateThreat, NullMove);
+      if (Result == SRDone) break;
+      if (Result == SRAlpha) {
+        TableKind = TTKExact;
+        break;
+      }
+      if (Result == SRBeta) return BestScore;
+      if (Result == SRStop) return 0;
+    }
+  }
+
+  if (LegalMoves == 0) return InCheck ? Ply - MateScore : DrawScore;
+  if (!ShouldStop(ThreadSplitPoint)) {
+    if (TableKind == TTKExact) UpdateHistory(P, SS, BestMove, LastMove, Depth, Alpha);
+    TranspositionTableStore(P, BestMove, Alpha, Depth, TableKind, Ply);
+  }
+  return Alpha;
+}

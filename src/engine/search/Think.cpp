@@ -1,0 +1,117 @@
+#include "engine/search/Think.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/board/Hash.h"
+#include "engine/moves/GameEnd.h"
+#include "engine/moves/MakeMove.h"
+#include "engine/moves/Notation.h"
+#include "engine/platform/Timer.h"
+#include "engine/search/Reports.h"
+#include "engine/search/RootSearch.h"
+#include "engine/search/TimeControl.h"
+
+bool DoThink(TState* S) {
+  S->AbortSearch = false;
+  S->Thinking = true;
+  S->Nodes = 0;
+  S->TotalNodes = 0;
+  S->BestMove = 0;
+  std::memset(S->PV, 0, sizeof S->PV);
+  std::memset(S->PVStack, 0, sizeof S->PVStack);
+  for (auto& Row : S->HistoryHeuristic)
+    for (auto& Counter : Row) Counter.store(0, std::memory_order_relaxed);
+  S->StartTime = GetMilliseconds();
+  S->LastPollTime = 0;
+  if (TryOpeningBook(S)) {
+    S->PV[0] = S->BestMove;
+    S->PV[1] = 0;
+    if (S->Mode == MXBoard) {
+      DumpState(S, 0);
+    } else if (S->Mode == MUCI) {
+      std::fputs("info depth 0 ", stdout);
+      DumpUCIState(S, 0);
+      std::fflush(stdout);
+    }
+  } else {
+    S->BestMove = SearchRoot(S, &S->Position);
+  }
+  S->Thinking = false;
+  S->StopTime = GetMilliseconds();
+  return S->BestMove != 0;
+}
+
+bool Think(TState* S) {
+  const int Side = S->Position.Side >> 3;
+  S->MaxThinkTime = ThinkBudget(S);
+  S->InfiniteSearch = S->MaxTime <= 0;
+  S->NodeInterval = 32768;
+  if (S->MaxNodes != 0 && S->MaxNodes < S->NodeInterval) S->NodeInterval = S->MaxNodes;
+  S->Hint = false;
+  const bool Result = DoThink(S);
+  if (S->MaxTime > 0) S->TimeLeft[Side] += S->TimeIncrement[Side] - (S->StopTime - S->StartTime);
+  return Result;
+}
+
+bool ThinkHint(TState* S) {
+  S->InfiniteSearch = false;
+  S->MaxThinkTime = 1000;
+  S->Hint = true;
+  const bool Result = DoThink(S);
+  S->Hint = false;
+  return Result;
+}
+
+bool ThinkAndExecute(TState* S) {
+  if (!Think(S)) return false;
+  char Text[8];
+  MoveToChars(S->BestMove, Text);
+  std::printf("%s\n", Text);
+  std::fflush(stdout);
+  return MakeMove(&S->Position, S->BestMove);
+}
+
+bool TryOpeningBook(TState* S) {
+  S->OpeningBookIndicesCount = 0;
+  const uint64_t Hash = S->Position.Hash;
+  TOpeningBookHashMapItem* const Head = S->OpeningBookHashMap[Hash & 65535];
+  bool Found = false;
+  int32_t BestScore = 0;
+  for (const TOpeningBookHashMapItem* Item = Head; Item; Item = Item->Next) {
+    if (Item->Hash != Hash) continue;
+    if (!Found || Item->Score > BestScore) BestScore = Item->Score;
+    Found = true;
+  }
+  if (!Found) return false;
+  for (const TOpeningBookHashMapItem* Item = Head; Item; Item = Item->Next) {
+    if (Item->Hash != Hash || Item->Score != BestScore) continue;
+    if (int32_t(Item->Line) >= S->OpeningBookLinesLength) continue;
+    const TOpeningBookLine& Line = S->OpeningBookLines[Item->Line];
+    if (Line.MovesCount <= S->HistoryPly || S->HistoryPly >= MaxOpeningBookMoves) continue;
+    bool Matches = true;
+    for (int32_t I = 0; I < S->HistoryPly && Matches; I++) Matches = Line.Moves[I] == S->HistoryStack[I].Move;
+    if (Matches && S->OpeningBookIndicesCount < S->OpeningBookIndicesLength)
+      S->OpeningBookIndices[S->OpeningBookIndicesCount++] = int32_t(Item->Line);
+  }
+  if (S->OpeningBookIndicesCount == 0) return false;
+  const int64_t Draw = std::llabs(int64_t(int32_t(GetRandom())));
+  const int32_t Chosen = S->OpeningBookIndices[Draw % S->OpeningBookIndicesCount];
+  S->BestMove = ParseMove(S, MoveToString(S->OpeningBookLines[Chosen].Moves[S->HistoryPly]));
+  return IsLegalWithEnhancedCheck(&S->Position, S->BestMove);
+}
+
+void ClearOpeningBook(TState* S) {
+  S->OpeningBookIndicesLength = 0;
+  S->OpeningBookLinesLength = 0;
+  for (auto& Bucket : S->OpeningBookHashMap) {
+    TOpeningBookHashMapItem* Item = Bucket;
+    Bucket = nullptr;
+    while (Item) {
+      TOpeningBookHashMapItem* Next = Item->Next;
+      delete Item;
+      Item = Next;
+    }
+  }
+}

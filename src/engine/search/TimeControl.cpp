@@ -1,0 +1,89 @@
+#include "engine/search/TimeControl.h"
+
+#include <string>
+
+#include "engine/frontend/Input.h"
+#include "engine/platform/Timer.h"
+
+TXBoardInSearchHandler XBoardInSearchHandler = nullptr;
+
+int64_t ThinkBudget(const TState* S) {
+  const int Side = S->Position.Side >> 3;
+  const int64_t T = S->TimeLeft[Side], I = S->TimeIncrement[Side];
+  const int64_t M = S->MovesLeft[Side];
+  const bool Ponder = S->Pondering;
+  int64_t Budget;
+  if (M == 0) {
+    if (I != 0) Budget = (Ponder ? T / 22 : T / 30) + I;
+    else Budget = Ponder ? T / 30 : T / 40;
+  } else if (M == 1) {
+    if (S->MaxMoves == 1) Budget = Ponder ? T : T * 15 / 16;
+    else Budget = Ponder ? T * 3 / 4 : T / 2;
+  } else if (M <= 20) {
+    Budget = Ponder ? (T * 4) / (M * 3) : T / M;
+  } else {
+    Budget = Ponder ? T / 15 : T / 20;
+  }
+  if (T < Budget) Budget = T;
+  Budget -= 50;
+  return Budget < 0 ? 0 : Budget;
+}
+
+bool CheckForStop(TState* S, bool IsRootThread, bool Force) {
+  if (S->AbortSearch.load(std::memory_order_relaxed)) return true;
+  if (!Force) {
+    if (S->CheckCounter.fetch_add(1, std::memory_order_relaxed) + 1 < S->NodeInterval) return false;
+  }
+  S->CheckCounter.store(0, std::memory_order_relaxed);
+  DoCheckForStop(S, IsRootThread);
+  return S->AbortSearch.load(std::memory_order_relaxed);
+}
+
+void DoCheckForStop(TState* S, bool IsRootThread) {
+  const int64_t Elapsed = GetMilliseconds() - S->StartTime;
+  if (IsRootThread) {
+    const int64_t Distance = Elapsed - S->LastPollTime;
+    if (Distance > 50 || Distance < -50) {
+      S->LastPollTime = Elapsed;
+      if (S->Mode == MXBoard) {
+        if (XBoardInSearchHandler && InputAvailable()) XBoardInSearchHandler(S, S->Position.Side ^ 8);
+      } else if (S->Mode == MUCI) {
+        if (InputAvailable()) ProcessUCIInputWhileSearch(S);
+      }
+    }
+  }
+  bool Stop;
+  if (S->Hint) {
+    Stop = S->MaxThinkTime > 0 && Elapsed > S->MaxThinkTime;
+  } else {
+    Stop = (S->MaxThinkTime > 0 && Elapsed >= S->MaxThinkTime) ||
+           (S->IterativeDepth > 2 && S->MaxNodes > 0 && S->TotalNodes.load(std::memory_order_relaxed) >= S->MaxNodes);
+  }
+  if (Stop) S->AbortSearch.exchange(true, std::memory_order_relaxed);
+}
+
+void ProcessUCIInputWhileSearch(TState* S) {
+  std::string Line;
+  if (!InputReadLine(false, Line)) {
+    // The interface has gone: nobody is left to take the move.
+    if (InputEnded()) {
+      S->PonderSearch = false;
+      S->AbortSearch = true;
+      S->Quit = true;
+    }
+    return;
+  }
+  size_t B = 0, E = Line.size();
+  while (B < E && (unsigned char)Line[B] <= 32) B++;
+  while (E > B && (unsigned char)Line[E - 1] <= 32) E--;
+  const std::string_view Command(Line.data() + B, E - B);
+  if (Command == "quit") {
+    S->PonderSearch = false;
+    S->AbortSearch = true;
+    S->Quit = true;
+  } else if (Command == "stop") {
+    S->AbortSearch = true;
+  } else if (Command == "ponderhit") {
+    S->PonderSearch = false;
+  }
+}

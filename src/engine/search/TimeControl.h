@@ -1,0 +1,16 @@
+// Think budgets, the stop check and input polling during a search.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/core/State.h"
+
+// The time the coming think may use, from the clock of the side to move.
+int64_t ThinkBudget(const TState* S);
+bool CheckForStop(TState* S, bool IsRootThread, bool Force);
+void DoCheckForStop(TState* S, bool IsRootThread);
+void ProcessUCIInputWhileSearch(TState* S);
+
+// The XBoard dialogue's in-search handler, installed when that dialogue runs.
+using TXBoardInSearchHandler = void (*)(TState* S, int32_t ComputerSide);
+extern TXBoardInSearchHandler XBoardInSearchHandler;

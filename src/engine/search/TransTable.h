@@ -1,0 +1,51 @@
+// The shared transposition table: lock-free, four-slot overlapping windows, XOR-signed entries.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine/core/Types.h"
+
+// Two words per entry.  Signature is the position's hash XOR Data, so a reader that sees the halves of two
+// different stores gets a mismatch and treats the slot as a miss; that test is the only validity check.
+struct TTranspositionTableItem {
+  std::atomic<uint64_t> Data;  // 0 = empty slot
+  std::atomic<uint64_t> Signature;
+};
+static_assert(sizeof(TTranspositionTableItem) == 16);
+static_assert(std::atomic<uint64_t>::is_always_lock_free);
+
+constexpr int TranspositionTableBits = 26;
+constexpr uint64_t TranspositionTableSize = uint64_t(1) << TranspositionTableBits;
+constexpr uint64_t TranspositionTableMask = TranspositionTableSize - 1;
+// The last window starts at the highest masked index, so the array runs four entries past the mask.
+constexpr uint64_t TranspositionTableItems = TranspositionTableSize + 4;
+
+constexpr int32_t TTKNone = 0, TTKUpper = 1, TTKLower = 2, TTKExact = 3;
+
+// Data word: kind 0-1, depth 2-9 (quarter plies, modulo 256), generation 10-17, score 18-33 (16-bit two's
+// complement, mate scores relative to the node), move 34-51 (low 18 bits of the move word).
+inline int32_t TTDataKind(uint64_t Data) { return int32_t(Data & 3); }
+inline int32_t TTDataDepth(uint64_t Data) { return int32_t((Data >> 2) & 255); }
+inline uint32_t TTDataGeneration(uint64_t Data) { return uint32_t((Data >> 10) & 255); }
+inline int32_t TTDataScore(uint64_t Data) { return int32_t(int16_t(uint16_t(Data >> 18))); }
+inline TMove TTDataMove(uint64_t Data) { return TMove((Data >> 34) & 0x3FFFF); }
+
+// A stored mate score counts from the stored node; this turns it back into a distance from the root.
+inline int32_t TTScoreFromTable(int32_t Score, int32_t Ply) {
+  if (Score < -MaxEval) return Score + Ply;
+  if (Score > MaxEval) return Score - Ply;
+  return Score;
+}
+inline int32_t TTDataScoreAtPly(uint64_t Data, int32_t Ply) { return TTScoreFromTable(TTDataScore(Data), Ply); }
+
+// Always writes: the window's slot for this position, else its first empty slot, else the slot with the
+// highest replacement value (oldest, then bound-less, then shallowest).
+void TranspositionTableStore(TPosition* Position, TMove Move, int32_t Score, int32_t Depth, int32_t Kind,
+                             int32_t Ply);
+// Each returns the matching Data word, or 0 when nothing qualifies.
+uint64_t TranspositionTableProbe(const TPosition* Position);
+// The matching entry with the strongest bound kind (exact over lower over upper; never TTKNone).
+uint64_t TranspositionTableHashMoveProbe(const TPosition* Position);
+// The first matching exact entry written during the current search.
+uint64_t TranspositionTablePVProbe(const TPosition* Position);

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "engine/board/Hash.h"
+#include "engine/board/Position.h"
+#include "engine/board/PositionChecks.h"
+#include "engine/moves/GameEnd.h"
+#include "engine/moves/MakeMove.h"
+#include "engine/moves/MoveGen.h"
+#include "engine/moves/Notation.h"
+
+namespace {
+
+// Walks a whole tree making and taking back every generated move, legal or not, and checks after each
+// step what the incremental updates must keep: the derived fields against a recomputation, the key
+// change, the rights and the clock, and on the way back the exact earlier position.
+class TWalker {
+ public:
+  uint64_t Leaves = 0;
+  uint64_t Made = 0;
+  int Failures = 0;
+
+  void Walk(TPosition* P, int Depth) {
+    NullMoveRoundTrip(P);
+    for (TMove M : GeneratedMoves(P)) {
+      Path.push_back(M);
+      if (!IsLegal(P, M)) Fail("generated move rejected by IsLegal");
+      const TPosition Before = *P;
+      TUndoMove Undo;
+      DoMakeMove(P, M, &Undo);
+      Made++;
+      CheckAfterMove(Before, *P, M);
+      if (!IsIllegal(P)) {
+        if (Depth > 1) Walk(P, Depth - 1);
+        else Leaves++;
+      }
+      DoUndoMove(P, &Undo);
+      if (const auto Same = SamePosition(*P, Before); !Same) Fail("undo: ", Same.message());
+      Path.pop_back();
+    }
+  }
+
+ private:
+  std::vector<TMove> Path;
+
+  void Fail(const char* What, const char* Detail = "") {
+    if (++Failures <= 8) ADD_FAILURE() << MovesText(Path) << ": " << What << Detail;
+  }
+
+  static uint64_t PieceKeys(const TPosition& P) {
+    uint64_t Key = 0;
+    for (int S = 0; S < 64; S++) Key ^= HashPieces[P.Board[S]][S];
+    return Key;
+  }
+
+  void CheckAfterMove(const TPosition& Before, const TPosition& After, TMove M) {
+    const int From = MoveFrom(M), To = MoveTo(M);
+    if (const auto Derived = DerivedFieldsMatchBoard(After, false); !Derived) Fail("", Derived.message());
+    // The key: its piece part follows the board, the rest changes by the side, the rights and the
+    // en-passant squares only.
+    uint64_t Rest = (Before.Hash ^ PieceKeys(Before)) ^ HashSide ^ HashCastle[Before.CastleFlags] ^
+                    HashCastle[After.CastleFlags];
+    if (Before.EnPassant >= 0) Rest ^= HashEnPassant[Before.EnPassant];
+    if (After.EnPassant >= 0) Rest ^= HashEnPassantFile[After.EnPassant & 7];
+    if ((After.Hash ^ PieceKeys(After)) != Rest) Fail("Hash");
+    if (After.Side != (Before.Side ^ 8)) Fail("Side");
+    if (After.CastleFlags != (Before.CastleFlags & CastleMask[From] & CastleMask[To])) Fail("CastleFlags");
+    const bool Resets = (Before.Board[From] & 7) == PPawn || Before.Board[To] != 0;
+    if (After.ReversibleMoves != (Resets ? 0 : Before.ReversibleMoves + 1)) Fail("ReversibleMoves");
+    if (After.StartPly != Before.StartPly) Fail("StartPly");
+    const int Type = MoveType(M);
+    const int Expected = Type >= MTPromoteKnight ? ((Type - 2) | Before.Side) : Before.Board[From];
+    if (After.Board[To] != Expected || After.Board[From] != 0) Fail("piece not moved");
+    if (Type == MTEnPassantCapture && After.Board[To ^ 8] != 0) Fail("pawn taken en passant still there");
+    if (Type == MTEnPassantSet) {
+      // Set exactly when an enemy pawn stands beside the destination.
+      const TBitboard Beside = ((TBitboard(1) << To) << 1 & ~BB_FILE_A) | ((TBitboard(1) << To) >> 1 & ~BB_FILE_H);
+      const bool Takers = Beside & After.Bitboards[After.Side] & After.Bitboards[BBPPawn];
+      if (After.EnPassant != (Takers ? (To ^ 8) : -1)) Fail("EnPassant after a double step");
+    } else if (After.EnPassant != -1) {
+      Fail("EnPassant after a move that is no double step");
+    }
+  }
+
+  void NullMoveRoundTrip(TPosition* P) {
+    const TPosition Before = *P;
+    TUndoMove Undo;
+    DoMakeNullMove(P, &Undo);
+    if (P->Side != (Before.Side ^ 8) || P->EnPassant != -1 || P->ReversibleMoves != Before.ReversibleMoves + 1 ||
+        P->CastleFlags != Before.CastleFlags)
+      Fail("null move fields");
+    uint64_t Key = Before.Hash ^ HashSide;
+    if (Before.EnPassant >= 0) Key ^= HashEnPassant[Before.EnPassant];
+    if (P->Hash != Key) Fail("null move Hash");
+    if (const auto Derived = DerivedFieldsMatchBoard(*P, false); !Derived) Fail("null move: ", Derived.message());
+    DoUndoNullMove(P, &Undo);
+    if (const auto Same = SamePosition(*P, Before); !Same) Fail("null move undo: ", Same.message());
+  }
+};
+
+struct TWalkCase {
+  const char* Fen;
+  int Depth;
+  uint64_t Leaves;
+};
+
+void WalkAndCount(const TWalkCase& C) {
+  TPosition* P = &TestStateWith(C.Fen)->Position;
+  const TPosition Root = *P;
+  TWalker Walker;
+  Walker.Walk(P, C.Depth);
+  EXPECT_EQ(Walker.Failures, 0) << C.Fen << " (" << Walker.Made << " moves made)";
+  EXPECT_EQ(Walker.Leaves, C.Leaves) << C.Fen;
+  EXPECT_TRUE(SamePosition(*P, Root));
+}
+
+TEST(MovesIntegrity, KiwipeteCastlingAndCorners) {
+  WalkAndCount({"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", 3, 97862});
+}
+
+TEST(MovesIntegrity, PromotionsEverywhere) {
+  WalkAndCount({"r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1", 3, 9467});
+  WalkAndCount({"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", 3, 62379});
+}
+
+TEST(MovesIntegrity, EnPassantEndgame) {
+  WalkAndCount({"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 4, 43238});
+}
+
+// Rooks on all four corners with every right, pawns one step from taking them with promotion, and
+// double steps beside enemy pawns for en passant on both sides.
+TEST(MovesIntegrity, CornerCapturesWithPromotion) {
+  WalkAndCount({"r3k2r/1P2p1P1/8/3P4/4p3/8/1p1P2p1/R3K2R w KQkq - 0 1", 3, 33187});
+  WalkAndCount({"r3k2r/1P2p1P1/8/3P4/4p3/8/1p1P2p1/R3K2R b KQkq - 0 1", 3, 33251});
+}
+
+}  // namespace
