@@ -76,7 +76,10 @@ void InitBoard(TState* S) {
   std::memset(static_cast<void*>(S->SearchStackStorage), 0, sizeof S->SearchStackStorage);
   for (auto& Row : S->HistoryHeuristic)
     for (auto& Counter : Row) Counter.store(0, std::memory_order_relaxed);
-  if (S->TranspositionTable) ZeroLarge(S->TranspositionTable, TranspositionTableBytes);
+  if (S->TranspositionTable && S->TranspositionTableDirty.load(std::memory_order_relaxed)) {
+    ZeroLarge(S->TranspositionTable, TranspositionTableBytes);
+    S->TranspositionTableDirty.store(false, std::memory_order_relaxed);
+  }
   if (S->PawnHashTable) std::memset(static_cast<void*>(S->PawnHashTable), 0, PawnHashTableBytes);
   std::memset(S->PV, 0, sizeof S->PV);
   SetInitialPosition(S);

@@ -57,6 +57,9 @@ struct TState {
   TTranspositionTableItem* TranspositionTable;
   TMultipleReaderSingleWriterLock* TranspositionTablesLock;
   TPawnHashTableItem* PawnHashTable;
+  // Set by the first store after the table was last zeroed, so that a new game on a clean table skips
+  // wiping a whole gigabyte again.
+  std::atomic<bool> TranspositionTableDirty;
   std::atomic<uint64_t> FreeThreadMask;
   TMove BestMove;
   int32_t MaxDepth;

@@ -21,6 +21,9 @@ void TranspositionTableStore(TPosition* Position, TMove Move, int32_t Score, int
   const uint64_t Hash = Position->Hash;
   const uint32_t Generation = Position->State->Generation;
   TTranspositionTableItem* const First = Window(Position);
+  // Read-mostly: the flag is written once per new game, so the check costs no shared cache-line traffic.
+  std::atomic<bool>& Dirty = Position->State->TranspositionTableDirty;
+  if (!Dirty.load(std::memory_order_relaxed)) Dirty.store(true, std::memory_order_relaxed);
 
   if (Score < -MaxEval)
     Score -= Ply;
