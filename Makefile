@@ -1,9 +1,10 @@
 # Two entry points for a fresh machine: `make run` and `make test`.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all build run test test-release test-asan bench clean
+.PHONY: all build run test test-release test-asan test-tsan bench clean
 
 all: build
 
@@ -14,7 +15,7 @@ build:
 run: build
 	./$(BUILD)/talvarind $(ARGS)
 
-test: test-release test-asan
+test: test-release test-asan test-tsan
 
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -26,8 +27,16 @@ test-asan:
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS)
 
+# The tests that run threads together once more under ThreadSanitizer.
+TSAN_SUITES = ParallelSearch|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci
+test-tsan:
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 TALVARIND_SANITIZED=1 \
+		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_SUITES)'
+
 bench: build
 	./$(BUILD)/talvarind-bench perft 6
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -11,6 +11,7 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/platform/Timer.h"
 #include "engine/moves/Notation.h"
+#include "engine/search/Parallel.h"
 #include "engine/search/Think.h"
 
 namespace {
@@ -18,7 +19,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: talvarind-bench perft DEPTH [FEN]\n"
-               "       talvarind-bench search DEPTH [FEN ...]\n");
+               "       talvarind-bench search DEPTH [FEN ...]\n"
+               "       talvarind-bench smp DEPTH THREADS [FEN ...]\n");
   return 2;
 }
 
@@ -53,18 +55,16 @@ int RunPerft(int argc, char** argv) {
   return 0;
 }
 
-// Each FEN is one argument (quote it), or the fixed benchmark set when none is given.
-int RunSearch(int argc, char** argv) {
-  int Depth;
-  if (argc < 3 || !ParseDepth(argv[2], Depth) || Depth < 1) return Usage();
+std::vector<std::string> BenchFens(int First, int argc, char** argv) {
   std::vector<std::string> Fens;
-  for (int I = 3; I < argc; I++) Fens.emplace_back(argv[I]);
+  for (int I = First; I < argc; I++) Fens.emplace_back(argv[I]);
   if (Fens.empty())
     for (const char* Fen : BenchPositions) Fens.emplace_back(Fen);
+  return Fens;
+}
 
-  // One search thread, and the idle ones asleep, so that the node counts repeat exactly.
-  State.UsedThreadCount = 1;
-  State.UseThreadSleeping = true;
+// Searches each position to a fixed depth; prints "<Label> NODES MS NPS BESTMOVE" per position and a total.
+void SearchPositions(const std::vector<std::string>& Fens, int Depth, const std::string& Label) {
   State.Mode = MNone;
   State.MaxDepth = Depth;
   State.MaxNodes = 0;
@@ -80,13 +80,38 @@ int RunSearch(int argc, char** argv) {
     const int64_t Nodes = State.TotalNodes.load();
     TotalNodes += Nodes;
     TotalMilliseconds += Milliseconds;
-    std::printf("search %d %lld %lld %lld %s\n", Depth, (long long)Nodes, (long long)Milliseconds,
+    std::printf("%s %lld %lld %lld %s\n", Label.c_str(), (long long)Nodes, (long long)Milliseconds,
                 (long long)(Milliseconds > 0 ? Nodes * 1000 / Milliseconds : Nodes * 1000),
                 MoveToString(State.BestMove).c_str());
     std::fflush(stdout);
   }
   std::printf("total %lld %lld %lld\n", (long long)TotalNodes, (long long)TotalMilliseconds,
               (long long)(TotalMilliseconds > 0 ? TotalNodes * 1000 / TotalMilliseconds : TotalNodes * 1000));
+}
+
+// Each FEN is one argument (quote it), or the fixed benchmark set when none is given.
+int RunSearch(int argc, char** argv) {
+  int Depth;
+  if (argc < 3 || !ParseDepth(argv[2], Depth) || Depth < 1) return Usage();
+  // One search thread, and the idle ones asleep, so that the node counts repeat exactly.
+  State.UsedThreadCount = 1;
+  State.UseThreadSleeping = true;
+  SearchPositions(BenchFens(3, argc, argv), Depth, "search " + std::to_string(Depth));
+  return 0;
+}
+
+int RunSmp(int argc, char** argv) {
+  int Depth, Threads;
+  if (argc < 4 || !ParseDepth(argv[2], Depth) || Depth < 1 || !ParseDepth(argv[3], Threads) || Threads < 1 ||
+      Threads > MaxCPUCores)
+    return Usage();
+  if (Threads > State.ThreadCount) {
+    ParallelDone(&State);
+    ParallelInit(&State, Threads);
+  }
+  State.UsedThreadCount = Threads;
+  State.MaxThreadCount = Threads;
+  SearchPositions(BenchFens(4, argc, argv), Depth, "smp " + std::to_string(Depth) + " " + std::to_string(Threads));
   return 0;
 }
 
@@ -99,6 +124,7 @@ int main(int argc, char** argv) {
   int Status;
   if (std::strcmp(argv[1], "perft") == 0) Status = RunPerft(argc, argv);
   else if (std::strcmp(argv[1], "search") == 0) Status = RunSearch(argc, argv);
+  else if (std::strcmp(argv[1], "smp") == 0) Status = RunSmp(argc, argv);
   else Status = Usage();
   DoneState(&State);
   return Status;

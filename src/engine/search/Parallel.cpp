@@ -352,7 +352,7 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
   ParallelUnlock(&SP->Lock);
 }
 
-void ParallelInit(TState* S) {
+void ParallelInit(TState* S, int32_t Threads) {
   S->Lock.store(0);
   for (auto& Core : S->CPUCores) Core = 0;
   S->DoneSemaphore = SimpleSemaphoreCreate();
@@ -368,6 +368,12 @@ void ParallelInit(TState* S) {
   }
   for (int32_t I = Count; I < MaxCPUCores; I++) S->CPUCores[I] = S->CPUCores[Count - 1];
   S->CountCPUCores = Count;
+  if (Threads > 0) {
+    // More threads than processors share them round robin.
+    if (Threads > MaxCPUCores) Threads = MaxCPUCores;
+    for (int32_t I = Count; I < Threads; I++) S->CPUCores[I] = S->CPUCores[I % Count];
+    Count = Threads;
+  }
   S->ThreadCount = S->MaxThreadCount = S->UsedThreadCount = Count;
   S->FreeThreadMask.store(0);
   for (int32_t I = 0; I < S->ThreadCount; I++) S->Threads[I] = new TParallelThread(S, I);

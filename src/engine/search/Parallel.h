@@ -104,7 +104,8 @@ class TParallelThread : public TThread {
   void Execute() override;
 };
 
-void ParallelInit(TState* S);
+// One thread per usable processor, or Threads threads (tests and benchmarks of oversubscription).
+void ParallelInit(TState* S, int32_t Threads = 0);
 void ParallelDone(TState* S);
 // Has thread 0 search one root move and waits for its result.
 int32_t Search(TSearchStack* SS, TNodeType NodeType, TPosition* Position, int32_t Depth, int32_t Ply,

@@ -1,0 +1,197 @@
+// The thread pool and split points: searches with several threads give sound results, and stop cleanly
+// at any moment, with more threads than processors too.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <random>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "TestSupport.h"
+#include "engine/board/Position.h"
+#include "engine/moves/GameEnd.h"
+#include "engine/moves/Notation.h"
+#include "engine/search/Parallel.h"
+#include "engine/search/Think.h"
+
+namespace {
+
+bool Sanitized() {
+  const char* V = std::getenv("TALVARIND_SANITIZED");
+  return V && *V && std::string_view(V) != "0";
+}
+
+const char* const Positions[] = {
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+    "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
+    "rnbq1rk1/pp2ppbp/3p1np1/2pP4/2P1P3/2N2N2/PP2BPPP/R1BQK2R w KQ - 0 7",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+};
+
+// Rebuilds the pool with a given number of threads for one test, and the usual pool afterwards.
+class PoolOf {
+ public:
+  explicit PoolOf(int Threads) : S(TestState()) {
+    Saved = {S->MaxDepth, S->MaxNodes, S->MaxTime, S->Mode, S->UseThreadSleeping.load()};
+    ParallelDone(S);
+    ParallelInit(S, Threads);
+    S->Mode = MNone;
+    S->MaxTime = 0;
+  }
+  ~PoolOf() {
+    ParallelDone(S);
+    ParallelInit(S);
+    S->MaxDepth = Saved.MaxDepth;
+    S->MaxNodes = Saved.MaxNodes;
+    S->MaxTime = Saved.MaxTime;
+    S->Mode = Saved.Mode;
+    S->UseThreadSleeping = Saved.Sleeping;
+    S->AbortSearch = false;
+  }
+  TState* S;
+
+ private:
+  struct {
+    int32_t MaxDepth, MaxNodes;
+    int64_t MaxTime;
+    int32_t Mode, Sleeping;
+  } Saved;
+};
+
+// A think that must come back: a hang fails the test instead of stalling the suite.
+bool ThinkWithin(TState* S, std::chrono::seconds Limit) {
+  auto Done = std::async(std::launch::async, [S] { return Think(S); });
+  if (Done.wait_for(Limit) != std::future_status::ready) {
+    ADD_FAILURE() << "think did not return";
+    S->AbortSearch = true;
+    Done.wait();
+    return false;
+  }
+  return Done.get();
+}
+
+void SetUpPosition(TState* S, const char* Fen) {
+  InitStandardBoard(S);
+  SetPosition(&S->Position, Fen);
+  S->HistoryPly = 0;
+}
+
+}  // namespace
+
+TEST(ParallelSearch, TwoThreadsAgreeWithOneOnForcedResults) {
+  PoolOf Pool(2);
+  TState* S = Pool.S;
+  for (int Sleeping = 0; Sleeping <= 1; Sleeping++) {
+    S->UseThreadSleeping = Sleeping;
+    // A back-rank mate in one: every thread count must find it.
+    SetUpPosition(S, "6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1");
+    S->MaxDepth = 7;
+    for (int Threads = 1; Threads <= 2; Threads++) {
+      S->UsedThreadCount = Threads;
+      ASSERT_TRUE(ThinkWithin(S, std::chrono::seconds(60)));
+      EXPECT_EQ(MoveToString(S->BestMove), "a1a8") << Threads << " threads";
+    }
+    // Deep enough to split: the move must be legal and the search must have used both threads' nodes.
+    for (const char* Fen : Positions) {
+      SetUpPosition(S, Fen);
+      S->MaxDepth = Sanitized() ? 5 : 7;
+      S->UsedThreadCount = 2;
+      ASSERT_TRUE(ThinkWithin(S, std::chrono::seconds(120)));
+      EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove)) << Fen;
+      EXPECT_GT(S->TotalNodes.load(), 1000) << Fen;
+    }
+  }
+}
+
+TEST(ParallelSearch, StopsAtRandomMomentsWithoutLosingTheMove) {
+  std::mt19937 Random(20261208);
+  for (int Threads : {2, 4, 8}) {
+    PoolOf Pool(Threads);
+    TState* S = Pool.S;
+    const int Rounds = Sanitized() ? 24 : 100;
+    for (int Round = 0; Round < Rounds; Round++) {
+      S->UseThreadSleeping = Round % 3 == 0;
+      SetUpPosition(S, Positions[Round % 4]);
+      S->MaxDepth = 0;
+      if (Round % 2) {
+        // Node limits end the search from inside the tree, on whichever thread sees them first.
+        S->MaxNodes = 1000 + int32_t(Random() % 60000);
+        ASSERT_TRUE(ThinkWithin(S, std::chrono::seconds(120))) << Threads << " threads, round " << Round;
+      } else {
+        // A stop from outside, as a GUI's "stop" arrives, at a random moment.
+        S->MaxNodes = 0;
+        const int Delay = int(Random() % 60);
+        std::thread Stopper([S, Delay] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(Delay));
+          while (S->IterativeDepth < 2 || !S->Thinking) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          S->AbortSearch = true;
+        });
+        const bool Found = ThinkWithin(S, std::chrono::seconds(120));
+        Stopper.join();
+        ASSERT_TRUE(Found) << Threads << " threads, round " << Round;
+      }
+      EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove)) << Threads << " threads, round " << Round;
+      // Soon after the search every thread is idle again (a helper may still be on its way back from
+      // the last split point), and none owns a split point.
+      for (int I = 0; I < S->ThreadCount; I++) {
+        EXPECT_EQ(S->Threads[I]->SplitPointCount.load(), 0);
+        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (S->Threads[I]->ThreadState.load() != PTSIdle && std::chrono::steady_clock::now() < Deadline)
+          std::this_thread::yield();
+        EXPECT_EQ(S->Threads[I]->ThreadState.load(), PTSIdle) << "thread " << I;
+      }
+    }
+  }
+}
+
+TEST(ParallelSearch, ShouldStopFollowsTheWholeChain) {
+  TState* S = TestState();
+  TParallelThread* Thread = S->Threads[0];
+  S->Thinking = true;
+  S->AbortSearch = false;
+  TSplitPoint Root{}, Child{};
+  Child.Parent = &Root;
+  EXPECT_FALSE(Thread->ShouldStop(&Child));
+  EXPECT_FALSE(Thread->ShouldStop(nullptr));
+  Root.Cutoff = true;
+  EXPECT_TRUE(Thread->ShouldStop(&Child));
+  EXPECT_FALSE(Thread->ShouldStop(nullptr));
+  Root.Cutoff = false;
+  S->AbortSearch = true;
+  EXPECT_TRUE(Thread->ShouldStop(nullptr));
+  S->AbortSearch = false;
+  S->Thinking = false;
+  EXPECT_TRUE(Thread->ShouldStop(&Child));
+}
+
+TEST(ParallelSearch, PoolShapeFollowsTheProcessors) {
+  TState* S = TestState();
+  EXPECT_GE(S->ThreadCount, 1);
+  EXPECT_LE(S->ThreadCount, MaxCPUCores);
+  EXPECT_EQ(S->ThreadCount, S->CountCPUCores);
+  for (int I = 0; I < S->ThreadCount; I++) {
+    ASSERT_NE(S->Threads[I], nullptr);
+    EXPECT_EQ(S->Threads[I]->ThreadIndex, I);
+  }
+  // Idle threads sit in the free mask once they have started.
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const uint64_t All = S->ThreadCount == 64 ? ~0ull : (1ull << S->ThreadCount) - 1;
+  while ((S->FreeThreadMask.load() & All) != All && std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(S->FreeThreadMask.load() & All, All);
+}
+
+TEST(ParallelSearch, HugeHalfMoveCounterDoesNotBreakSplitting) {
+  PoolOf Pool(2);
+  TState* S = Pool.S;
+  SetUpPosition(S, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 9999 1");
+  EXPECT_EQ(S->Position.ReversibleMoves, 9999);
+  S->MaxDepth = Sanitized() ? 5 : 7;
+  S->UsedThreadCount = 2;
+  ASSERT_TRUE(ThinkWithin(S, std::chrono::seconds(120)));
+  EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove));
+}
