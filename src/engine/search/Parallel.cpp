@@ -7,6 +7,7 @@
 #include "engine/eval/Eval.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/search/MoveOrder.h"
+#include "engine/search/SearchCommon.h"
 #include "engine/search/TransTable.h"
 
 namespace {
@@ -17,13 +18,6 @@ constexpr size_t ThreadStackSize = size_t(32) << 20;
 #else
 constexpr size_t ThreadStackSize = size_t(4) << 20;
 #endif
-
-inline bool MoverHasPawnOnSeventh(const TPosition* P) {
-  const TBitboard* B = P->Bitboards;
-  const TBitboard Empty = ~B[BBPOccupied];
-  if (P->Side == CBlack) return (B[BBPWhite] & B[BBPPawn] & BB_RANK_7 & (Empty >> 8)) != 0;
-  return (B[BBPBlack] & B[BBPPawn] & BB_RANK_2 & (Empty << 8)) != 0;
-}
 
 }  // namespace
 
@@ -264,35 +258,14 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
     }
     const int32_t LegalMoves = SP->LegalMoves.fetch_add(1, std::memory_order_relaxed) + 1;
 
-    const bool PawnOnSeventh = MoverHasPawnOnSeventh(P);
-    int32_t Extensions = 0;
-    if (InCheck) Extensions += OnePly;
-    if (SP->MateThread) Extensions += OnePly;
-    if (LastMoveWasPromotion || PawnOnSeventh) Extensions += OnePly;
-    if (Extensions > OnePly) Extensions = OnePly;
-    // Pawns waiting on both seventh ranks would extend every ply for ever: past twice the nominal depth
-    // nothing is extended any more.
-    if (Ply > 2 * State->IterativeDepth) Extensions = 0;
-
-    int32_t Reductions = 0;
-    if (Stage >= MGSQuiet && Extensions == 0 && !InCheck && !MoveIsCapture(Move) && !MoveIsPromotion(Move) &&
-        (Move & 0xFFF) != (SS->Killer1 & 0xFFF) && (Move & 0xFFF) != (SS->Killer2 & 0xFFF) && !PawnOnSeventh) {
-      if (Depth >= OnePly && Depth <= 11 &&
-          -EvalFast(P) + (Depth / OnePly) * 3 * 100 < SP->Alpha.load(std::memory_order_relaxed)) {
-        DoUndoMove(P, &Undo);
-        continue;
-      }
-      if (State->MaxDepth >= 5) {
-        const int32_t N = Depth + Extensions;
-        const TBitboard* B = P->Bitboards;
-        if (NodeType != NTPV && Ply > 3 && N >= 8 && N <= 18 &&
-            SP->Alpha.load(std::memory_order_relaxed) < MateScore &&
-            (CountBits(B[BBPWhite]) > 2 || CountBits(B[BBPBlack]) > 2))
-          Reductions = -2 * OnePly;
-        else if (LegalMoves > 1 && N > 8)
-          Reductions = -OnePly;
-      }
+    const TMoveDepth Adjust =
+        AdjustMoveDepth(State, P, SS, Move, Stage, NodeType, Depth, Ply, SP->Alpha.load(std::memory_order_relaxed),
+                        LegalMoves, InCheck, SP->MateThread, LastMoveWasPromotion);
+    if (Adjust.Futile) {
+      DoUndoMove(P, &Undo);
+      continue;
     }
+    const int32_t Extensions = Adjust.Extensions, Reductions = Adjust.Reductions;
     SS->Extensions = Extensions;
     SS->Reductions = Reductions;
     const int32_t ChildDepth = Depth + Extensions + Reductions - OnePly;

@@ -9,6 +9,7 @@
 #include "engine/search/MoveOrder.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Reports.h"
+#include "engine/search/SearchCommon.h"
 #include "engine/search/TimeControl.h"
 #include "engine/search/TransTable.h"
 #include "engine/platform/Timer.h"
@@ -16,13 +17,6 @@
 namespace {
 
 constexpr int32_t Unsearched = -2147483647;
-
-inline bool MoverHasPawnOnSeventh(const TPosition* P) {
-  const TBitboard* B = P->Bitboards;
-  const TBitboard Empty = ~B[BBPOccupied];
-  if (P->Side == CBlack) return (B[BBPWhite] & B[BBPPawn] & BB_RANK_7 & (Empty >> 8)) != 0;
-  return (B[BBPBlack] & B[BBPPawn] & BB_RANK_2 & (Empty << 8)) != 0;
-}
 
 inline int64_t NodesNow(const TState* S) { return S->TotalNodes.load(std::memory_order_relaxed); }
 

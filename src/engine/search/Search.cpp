@@ -6,19 +6,11 @@
 #include "engine/moves/MakeMove.h"
 #include "engine/search/MoveOrder.h"
 #include "engine/search/Parallel.h"
+#include "engine/search/SearchCommon.h"
 #include "engine/search/TimeControl.h"
 #include "engine/search/TransTable.h"
 
 namespace {
-
-// The side that just moved (the one not to move now) has a pawn on its seventh rank with the square
-// ahead free: promotion is one move away.
-inline bool MoverHasPawnOnSeventh(const TPosition* P) {
-  const TBitboard* B = P->Bitboards;
-  const TBitboard Empty = ~B[BBPOccupied];
-  if (P->Side == CBlack) return (B[BBPWhite] & B[BBPPawn] & BB_RANK_7 & (Empty >> 8)) != 0;
-  return (B[BBPBlack] & B[BBPPawn] & BB_RANK_2 & (Empty << 8)) != 0;
-}
 
 inline bool HasPieces(const TPosition* P, int Colour) {
   const TBitboard* B = P->Bitboards;
@@ -201,33 +193,13 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
     }
     LegalMoves++;
 
-    const bool PawnOnSeventh = MoverHasPawnOnSeventh(P);
-    int32_t Extensions = 0;
-    if (InCheck) Extensions += OnePly;
-    if (MateThreat) Extensions += OnePly;
-    if (LastMoveWasPromotion || PawnOnSeventh) Extensions += OnePly;
-    if (Extensions > OnePly) Extensions = OnePly;
-    // Pawns waiting on both seventh ranks would extend every ply for ever: past twice the nominal depth
-    // nothing is extended any more.
-    if (Ply > 2 * State->IterativeDepth) Extensions = 0;
-
-    int32_t Reductions = 0;
-    if (Moves.Stage >= MGSQuiet && Extensions == 0 && !InCheck && !MoveIsCapture(Move) && !MoveIsPromotion(Move) &&
-        (Move & 0xFFF) != (SS->Killer1 & 0xFFF) && (Move & 0xFFF) != (SS->Killer2 & 0xFFF) && !PawnOnSeventh) {
-      if (Depth >= OnePly && Depth <= 11 && -EvalFast(P) + (Depth / OnePly) * 3 * 100 < Alpha) {
-        DoUndoMove(P, &Undo);
-        continue;
-      }
-      if (State->MaxDepth >= 5) {
-        const int32_t N = Depth + Extensions;
-        const TBitboard* B = P->Bitboards;
-        if (NodeType != NTPV && Ply > 3 && N >= 8 && N <= 18 && Alpha < MateScore &&
-            (CountBits(B[BBPWhite]) > 2 || CountBits(B[BBPBlack]) > 2))
-          Reductions = -2 * OnePly;
-        else if (LegalMoves > 1 && N > 8)
-          Reductions = -OnePly;
-      }
+    const TMoveDepth Adjust = AdjustMoveDepth(State, P, SS, Move, Moves.Stage, NodeType, Depth, Ply, Alpha,
+                                              LegalMoves, InCheck, MateThreat, LastMoveWasPromotion);
+    if (Adjust.Futile) {
+      DoUndoMove(P, &Undo);
+      continue;
     }
+    const int32_t Extensions = Adjust.Extensions, Reductions = Adjust.Reductions;
     SS->Extensions = Extensions;
     SS->Reductions = Reductions;
     const int32_t ChildDepth = Depth + Extensions + Reductions - OnePly;

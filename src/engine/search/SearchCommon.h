@@ -1,0 +1,57 @@
+// Pieces of the move loop shared by a node's own search and the search of a split point.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/board/BitOps.h"
+#include "engine/core/State.h"
+#include "engine/eval/Eval.h"
+#include "engine/search/MoveOrder.h"
+
+// The side that just moved (the one not to move now) has a pawn on its seventh rank with the square
+// ahead free: promotion is one move away.
+inline bool MoverHasPawnOnSeventh(const TPosition* P) {
+  const TBitboard* B = P->Bitboards;
+  const TBitboard Empty = ~B[BBPOccupied];
+  if (P->Side == CBlack) return (B[BBPWhite] & B[BBPPawn] & BB_RANK_7 & (Empty >> 8)) != 0;
+  return (B[BBPBlack] & B[BBPPawn] & BB_RANK_2 & (Empty << 8)) != 0;
+}
+
+struct TMoveDepth {
+  int32_t Extensions;
+  int32_t Reductions;
+  bool Futile;  // not worth searching: the move is taken back and skipped
+};
+
+// Extensions, futility and late-move reductions for a move that has just been made on P.
+inline TMoveDepth AdjustMoveDepth(const TState* S, const TPosition* P, const TSearchStack* SS, TMove Move,
+                                  int32_t Stage, TNodeType NodeType, int32_t Depth, int32_t Ply, int32_t Alpha,
+                                  int32_t LegalMoves, bool InCheck, bool MateThreat, bool LastMoveWasPromotion) {
+  TMoveDepth Result{0, 0, false};
+  const bool PawnOnSeventh = MoverHasPawnOnSeventh(P);
+  if (InCheck) Result.Extensions += OnePly;
+  if (MateThreat) Result.Extensions += OnePly;
+  if (LastMoveWasPromotion || PawnOnSeventh) Result.Extensions += OnePly;
+  if (Result.Extensions > OnePly) Result.Extensions = OnePly;
+  // Pawns waiting on both seventh ranks would extend every ply for ever: past twice the nominal depth
+  // nothing is extended any more.
+  if (Ply > 2 * S->IterativeDepth) Result.Extensions = 0;
+
+  if (Stage < MGSQuiet || Result.Extensions != 0 || InCheck || MoveIsCapture(Move) || MoveIsPromotion(Move) ||
+      (Move & 0xFFF) == (SS->Killer1 & 0xFFF) || (Move & 0xFFF) == (SS->Killer2 & 0xFFF) || PawnOnSeventh)
+    return Result;
+  if (Depth >= OnePly && Depth <= 11 && -EvalFast(P) + (Depth / OnePly) * 3 * 100 < Alpha) {
+    Result.Futile = true;
+    return Result;
+  }
+  if (S->MaxDepth >= 5) {
+    const int32_t N = Depth + Result.Extensions;
+    const TBitboard* B = P->Bitboards;
+    if (NodeType != NTPV && Ply > 3 && N >= 8 && N <= 18 && Alpha < MateScore &&
+        (CountBits(B[BBPWhite]) > 2 || CountBits(B[BBPBlack]) > 2))
+      Result.Reductions = -2 * OnePly;
+    else if (LegalMoves > 1 && N > 8)
+      Result.Reductions = -OnePly;
+  }
+  return Result;
+}
