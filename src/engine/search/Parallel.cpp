@@ -265,33 +265,9 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
       DoUndoMove(P, &Undo);
       continue;
     }
-    const int32_t Extensions = Adjust.Extensions, Reductions = Adjust.Reductions;
-    SS->Extensions = Extensions;
-    SS->Reductions = Reductions;
-    const int32_t ChildDepth = Depth + Extensions + Reductions - OnePly;
-
-    int32_t Alpha = SP->Alpha.load(std::memory_order_relaxed);
-    int32_t Score;
-    TNodeType ChildType;
-    if (NodeType == NTPV && Move != FirstMoveToTry && LegalMoves > 1) {
-      ChildType = NTCut;
-      Score = -NegaScoutSearch(SS + 1, NTCut, P, ChildDepth, Ply + 1, -Alpha - 1, -Alpha, NullMove);
-      Alpha = SP->Alpha.load(std::memory_order_relaxed);
-      if (Score > Alpha) {
-        ChildType = NTPV;
-        Score = -NegaScoutSearch(SS + 1, NTPV, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
-      }
-    } else {
-      ChildType = NodeType == NTAll ? NTCut : NodeType == NTCut ? NTAll : NTPV;
-      Score = -NegaScoutSearch(SS + 1, ChildType, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
-    }
-    if (Reductions < 0) {
-      Alpha = SP->Alpha.load(std::memory_order_relaxed);
-      if (Score > Alpha) {
-        SS->Reductions = 0;
-        Score = -NegaScoutSearch(SS + 1, ChildType, P, Depth + Extensions - OnePly, Ply + 1, -Beta, -Alpha, NullMove);
-      }
-    }
+    const int32_t Score =
+        SearchMadeMove(this, SS, P, NodeType, NodeType == NTPV && Move != FirstMoveToTry && LegalMoves > 1, Depth,
+                       Adjust, Ply, Beta, NullMove, [SP] { return SP->Alpha.load(std::memory_order_relaxed); });
     DoUndoMove(P, &Undo);
 
     if (Score > SP->BestScore.load(std::memory_order_relaxed)) {

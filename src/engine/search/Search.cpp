@@ -199,28 +199,9 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
       DoUndoMove(P, &Undo);
       continue;
     }
-    const int32_t Extensions = Adjust.Extensions, Reductions = Adjust.Reductions;
-    SS->Extensions = Extensions;
-    SS->Reductions = Reductions;
-    const int32_t ChildDepth = Depth + Extensions + Reductions - OnePly;
-
-    int32_t Score;
-    TNodeType ChildType;
-    if (NodeType == NTPV && Move != FirstMoveToTry && LegalMoves > 1) {
-      ChildType = NTCut;
-      Score = -NegaScoutSearch(SS + 1, NTCut, P, ChildDepth, Ply + 1, -Alpha - 1, -Alpha, NullMove);
-      if (Score > Alpha) {
-        ChildType = NTPV;
-        Score = -NegaScoutSearch(SS + 1, NTPV, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
-      }
-    } else {
-      ChildType = NodeType == NTAll ? NTCut : NodeType == NTCut ? NTAll : NTPV;
-      Score = -NegaScoutSearch(SS + 1, ChildType, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
-    }
-    if (Reductions < 0 && Score > Alpha) {
-      SS->Reductions = 0;
-      Score = -NegaScoutSearch(SS + 1, ChildType, P, Depth + Extensions - OnePly, Ply + 1, -Beta, -Alpha, NullMove);
-    }
+    const int32_t Score =
+        SearchMadeMove(this, SS, P, NodeType, NodeType == NTPV && Move != FirstMoveToTry && LegalMoves > 1, Depth,
+                       Adjust, Ply, Beta, NullMove, [Alpha] { return Alpha; });
     DoUndoMove(P, &Undo);
 
     if (Score > BestScore) BestScore = Score;

@@ -7,6 +7,7 @@
 #include "engine/core/State.h"
 #include "engine/eval/Eval.h"
 #include "engine/search/MoveOrder.h"
+#include "engine/search/Parallel.h"
 
 // The side that just moved (the one not to move now) has a pawn on its seventh rank with the square
 // ahead free: promotion is one move away.
@@ -54,4 +55,40 @@ inline TMoveDepth AdjustMoveDepth(const TState* S, const TPosition* P, const TSe
       Result.Reductions = -OnePly;
   }
   return Result;
+}
+
+// Searches a move already made on P.  Probe: a later move of a PV node, tried with a null window first.
+// A reduced search that beats alpha is repeated at full depth.  AlphaNow reads the node's lower bound,
+// which other threads may raise at a split point.
+template <typename TAlphaNow>
+inline int32_t SearchMadeMove(TParallelThread* Thread, TSearchStack* SS, TPosition* P, TNodeType NodeType, bool Probe,
+                              int32_t Depth, const TMoveDepth& Adjust, int32_t Ply, int32_t Beta, bool NullMove,
+                              TAlphaNow AlphaNow) {
+  SS->Extensions = Adjust.Extensions;
+  SS->Reductions = Adjust.Reductions;
+  const int32_t ChildDepth = Depth + Adjust.Extensions + Adjust.Reductions - OnePly;
+  int32_t Alpha = AlphaNow();
+  int32_t Score;
+  TNodeType ChildType;
+  if (Probe) {
+    ChildType = NTCut;
+    Score = -Thread->NegaScoutSearch(SS + 1, NTCut, P, ChildDepth, Ply + 1, -Alpha - 1, -Alpha, NullMove);
+    Alpha = AlphaNow();
+    if (Score > Alpha) {
+      ChildType = NTPV;
+      Score = -Thread->NegaScoutSearch(SS + 1, NTPV, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
+    }
+  } else {
+    ChildType = NodeType == NTAll ? NTCut : NodeType == NTCut ? NTAll : NTPV;
+    Score = -Thread->NegaScoutSearch(SS + 1, ChildType, P, ChildDepth, Ply + 1, -Beta, -Alpha, NullMove);
+  }
+  if (Adjust.Reductions < 0) {
+    Alpha = AlphaNow();
+    if (Score > Alpha) {
+      SS->Reductions = 0;
+      Score = -Thread->NegaScoutSearch(SS + 1, ChildType, P, Depth + Adjust.Extensions - OnePly, Ply + 1, -Beta,
+                                       -Alpha, NullMove);
+    }
+  }
+  return Score;
 }
