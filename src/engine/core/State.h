@@ -52,7 +52,7 @@ constexpr int SearchStackEntries = SearchStackHigh - SearchStackLow + 1;
 
 struct TState {
   std::atomic<int32_t> Lock;
-  int32_t IterativeDepth;
+  std::atomic<int32_t> IterativeDepth;
   std::atomic<int32_t> CheckCounter;
   TTranspositionTableItem* TranspositionTable;
   TMultipleReaderSingleWriterLock* TranspositionTablesLock;

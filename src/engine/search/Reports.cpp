@@ -22,7 +22,7 @@ void WritePV(const TState* S) {
 void DumpState(TState* S, int32_t Score) {
   if (S->DumpState && S->Mode == MXBoard) {
     const int64_t Centiseconds = (GetMilliseconds() - S->StartTime) / 10;
-    std::printf("%3d %8d %8lld %12lld", S->IterativeDepth, Score, (long long)Centiseconds, (long long)S->Nodes);
+    std::printf("%3d %8d %8lld %12lld", S->IterativeDepth.load(), Score, (long long)Centiseconds, (long long)S->Nodes);
     WritePV(S);
     std::fputc('\n', stdout);
   }

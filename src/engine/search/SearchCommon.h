@@ -36,7 +36,7 @@ inline TMoveDepth AdjustMoveDepth(const TState* S, const TPosition* P, const TSe
   if (Result.Extensions > OnePly) Result.Extensions = OnePly;
   // Pawns waiting on both seventh ranks would extend every ply for ever: past twice the nominal depth
   // nothing is extended any more.
-  if (Ply > 2 * S->IterativeDepth) Result.Extensions = 0;
+  if (Ply > 2 * S->IterativeDepth.load(std::memory_order_relaxed)) Result.Extensions = 0;
 
   if (Stage < MGSQuiet || Result.Extensions != 0 || InCheck || MoveIsCapture(Move) || MoveIsPromotion(Move) ||
       (Move & 0xFFF) == (SS->Killer1 & 0xFFF) || (Move & 0xFFF) == (SS->Killer2 & 0xFFF) || PawnOnSeventh)

@@ -125,12 +125,17 @@ TEST(ParallelSearch, StopsAtRandomMomentsWithoutLosingTheMove) {
         // A stop from outside, as a GUI's "stop" arrives, at a random moment.
         S->MaxNodes = 0;
         const int Delay = int(Random() % 60);
-        std::thread Stopper([S, Delay] {
+        std::atomic<bool> Finished{false};
+        std::thread Stopper([S, Delay, &Finished] {
+          while (!S->Thinking.load() && !Finished.load()) std::this_thread::yield();
           std::this_thread::sleep_for(std::chrono::milliseconds(Delay));
-          while (S->IterativeDepth < 2 || !S->Thinking) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          // A think stopped in its first iteration has no move to give: stop from the second on.
+          while (S->IterativeDepth.load() < 2 && S->Thinking.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
           S->AbortSearch = true;
         });
         const bool Found = ThinkWithin(S, std::chrono::seconds(120));
+        Finished = true;
         Stopper.join();
         ASSERT_TRUE(Found) << Threads << " threads, round " << Round;
       }
