@@ -19,20 +19,6 @@ void AddPiece(TPosition* P, int Code, int Square) {
   if ((Code & 7) == PKing) P->KingPosition[Code >> 3] = uint8_t(Square);
 }
 
-// Counters from text saturate here instead of wrapping.
-constexpr int64_t CounterLimit = 1000000000;
-
-// Text may describe any number of pieces, but no game has more than sixteen a side, eight of them pawns,
-// and one king: move lists are sized for such positions, so more is not placed.
-bool MaterialFits(const TPosition* P, int Code) {
-  const TBitboard Own = P->Bitboards[Code & 8];
-  const int Type = Code & 7;
-  if (__builtin_popcountll(Own) >= 16) return false;
-  if (Type == PPawn) return __builtin_popcountll(Own & P->Bitboards[BBPPawn]) < 8;
-  if (Type == PKing) return (Own & P->Bitboards[BBPKing]) == 0;
-  return true;
-}
-
 void ClearDerived(TPosition* P) {
   std::memset(P->Bitboards, 0, sizeof P->Bitboards);
   P->Phase = 0;
@@ -128,10 +114,10 @@ void SetPosition(TPosition* P, std::string_view Text) {
   auto ReadNumber = [&]() -> int64_t {
     int64_t V = 0;
     while (I < Length && IsDigit(Ch(I))) {
-      if (V < CounterLimit) V = V * 10 + (Ch(I) - '0');
+      if (V < 1000000000) V = V * 10 + (Ch(I) - '0');
       I++;
     }
-    return V < CounterLimit ? V : CounterLimit;
+    return V;
   };
 
   std::memset(P->Board, 0, sizeof P->Board);
@@ -154,7 +140,7 @@ void SetPosition(TPosition* P, std::string_view Text) {
       }
       const char* Found = C ? std::strchr(PieceChars, C) : nullptr;
       const int Code = Found ? int(Found - PieceChars) : 0;
-      if (IsPieceCode(Code) && MaterialFits(P, Code)) {
+      if (IsPieceCode(Code)) {
         P->Board[Rank * 8 + File] = uint8_t(Code);
         AddPiece(P, Code, Rank * 8 + File);
       }
@@ -193,13 +179,7 @@ void SetPosition(TPosition* P, std::string_view Text) {
     Advance(2);
     const int OpponentPawnKind = P->Side == CWhite ? ATPBlackPawn : ATPWhitePawn;
     const TBitboard Takers = AttackTables[OpponentPawnKind][Square] & P->Bitboards[P->Side] & P->Bitboards[BBPPawn];
-    // Only a square that a double step can have passed over: taking there removes the pawn behind it,
-    // and with no such pawn the capture would corrupt the board.
-    const int PassedRank = P->Side == CWhite ? SQ_RANK_6 : SQ_RANK_3;
-    const int Behind = Square ^ 8;
-    const bool Possible = (Square >> 3) == PassedRank && P->Board[Square] == 0 &&
-                          P->Board[Behind] == ((P->Side ^ 8) | PPawn);
-    P->EnPassant = Takers && Possible ? Square : -1;
+    P->EnPassant = Takers ? Square : -1;
   } else {
     P->EnPassant = -1;
     Advance(1);
@@ -234,9 +214,8 @@ void SetPosition(TPosition* P, std::string_view Text) {
     int64_t V = 0;
     for (char C : S) {
       if (C < '0' || C > '9') return 0;
-      if (V < CounterLimit) V = V * 10 + (C - '0');
+      if (V < 1000000000) V = V * 10 + (C - '0');
     }
-    if (V > CounterLimit) V = CounterLimit;
     return Negative ? -V : V;
   };
   while (I < Length && IsLetter(Ch(I))) {

@@ -50,7 +50,7 @@ TEST(MovesGen, StartPositionOrder) {
   }
   EXPECT_EQ(Black[16], Word(SQ_B8, SQ_A6));
   EXPECT_EQ(Black[19], Word(SQ_G8, SQ_H6));
-  // Nor has Black anything to take.
+  // The white knight on f3 did not capture anything and moved on a board where Black can take nothing.
   EXPECT_TRUE(CaptureMoves(P).empty());
 }
 
