@@ -19,6 +19,9 @@ void AddPiece(TPosition* P, int Code, int Square) {
   if ((Code & 7) == PKing) P->KingPosition[Code >> 3] = uint8_t(Square);
 }
 
+// Counters from text saturate here instead of wrapping.
+constexpr int64_t CounterLimit = 1000000000;
+
 void ClearDerived(TPosition* P) {
   std::memset(P->Bitboards, 0, sizeof P->Bitboards);
   P->Phase = 0;
@@ -114,10 +117,10 @@ void SetPosition(TPosition* P, std::string_view Text) {
   auto ReadNumber = [&]() -> int64_t {
     int64_t V = 0;
     while (I < Length && IsDigit(Ch(I))) {
-      if (V < 1000000000) V = V * 10 + (Ch(I) - '0');
+      if (V < CounterLimit) V = V * 10 + (Ch(I) - '0');
       I++;
     }
-    return V;
+    return V < CounterLimit ? V : CounterLimit;
   };
 
   std::memset(P->Board, 0, sizeof P->Board);
@@ -179,7 +182,13 @@ void SetPosition(TPosition* P, std::string_view Text) {
     Advance(2);
     const int OpponentPawnKind = P->Side == CWhite ? ATPBlackPawn : ATPWhitePawn;
     const TBitboard Takers = AttackTables[OpponentPawnKind][Square] & P->Bitboards[P->Side] & P->Bitboards[BBPPawn];
-    P->EnPassant = Takers ? Square : -1;
+    // Only a square that a double step can have passed over: taking there removes the pawn behind it,
+    // and with no such pawn the capture would corrupt the board.
+    const int PassedRank = P->Side == CWhite ? SQ_RANK_6 : SQ_RANK_3;
+    const int Behind = Square ^ 8;
+    const bool Possible = (Square >> 3) == PassedRank && P->Board[Square] == 0 &&
+                          P->Board[Behind] == ((P->Side ^ 8) | PPawn);
+    P->EnPassant = Takers && Possible ? Square : -1;
   } else {
     P->EnPassant = -1;
     Advance(1);
@@ -214,8 +223,9 @@ void SetPosition(TPosition* P, std::string_view Text) {
     int64_t V = 0;
     for (char C : S) {
       if (C < '0' || C > '9') return 0;
-      if (V < 1000000000) V = V * 10 + (C - '0');
+      if (V < CounterLimit) V = V * 10 + (C - '0');
     }
+    if (V > CounterLimit) V = CounterLimit;
     return Negative ? -V : V;
   };
   while (I < Length && IsLetter(Ch(I))) {

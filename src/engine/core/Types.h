@@ -75,6 +75,11 @@ constexpr inline TMove MakeMoveWord(int from, int to, int type = MTNormal, uint3
 
 constexpr int MaxMoves = 256;
 using TMoves = TMove[MaxMoves];
+// Scratch for the generators.  A position set up from text may hold any material; no piece has more than
+// 27 moves (a queen), a pawn at most 12 (three promotion squares), castling 2, so 64 * 27 + 2 < 2048 words
+// hold every list with its terminator.  Only the first MaxMoves of such a list are ever used.
+constexpr int MaxGeneratedMoves = 2048;
+using TMoveBuffer = TMove[MaxGeneratedMoves];
 
 // Scores, depths and limits
 constexpr int InfinityScore = 32767;

@@ -20,9 +20,9 @@ static inline TMove* GenerateAll(const TPosition* P, TMove* Moves) {
 }
 
 bool IsStalemate(TPosition* P) {
-  TMoves Moves;
+  TMoveBuffer Moves;
   GenerateAll(P, Moves);
-  for (int I = 0; I < MaxMoves && Moves[I]; I++) {
+  for (int I = 0; I < MaxGeneratedMoves && Moves[I]; I++) {
     TUndoMove Undo;
     DoMakeMove(P, Moves[I], &Undo);
     const bool Illegal = IsIllegal(P);
@@ -49,10 +49,10 @@ bool IsLegalWithEnhancedCheck(TPosition* P, TMove Move) {
 
 uint64_t Perft(TPosition* P, int32_t Depth) {
   if (Depth <= 0) return 1;
-  TMoves Moves;
+  TMoveBuffer Moves;
   GenerateAll(P, Moves);
   uint64_t Count = 0;
-  for (int I = 0; I < MaxMoves && Moves[I]; I++) {
+  for (int I = 0; I < MaxGeneratedMoves && Moves[I]; I++) {
     TUndoMove Undo;
     DoMakeMove(P, Moves[I], &Undo);
     if (!IsIllegal(P)) Count += Perft(P, Depth - 1);

@@ -54,9 +54,9 @@ TMove ParseMove(TState* S, std::string_view Text) {
   const TMove Wanted = TMove(From) | (TMove(To) << 6) | (TMove(Promotion) << 12);
 
   TPosition* P = &S->Position;
-  TMoves Moves;
+  TMoveBuffer Moves;
   GenerateQuietMoves(P, GenerateCaptureMoves(P, Moves));
-  for (int I = 0; I < MaxMoves && Moves[I]; I++) {
+  for (int I = 0; I < MaxGeneratedMoves && Moves[I]; I++) {
     const TMove M = Moves[I];
     TUndoMove Undo;
     DoMakeMove(P, M, &Undo);

@@ -29,7 +29,8 @@ template <bool Quiet>
 inline void FillItems(const TPosition* Position, TGeneratedMoves* List) {
   const TMove First = List->FirstMoveToTry;
   int32_t Count = 0;
-  for (const TMove* M = List->Moves; *M; ++M) {
+  // Only edited positions with impossible material can generate more than a list holds.
+  for (const TMove* M = List->Moves; *M && Count < MaxMoves; ++M) {
     if (*M == First) continue;
     List->Items[Count].Move = *M;
     List->Items[Count].Score =

@@ -38,7 +38,7 @@ struct TGeneratedMoves {
   TMove Killer1;
   TMove Killer2;
   TGeneratedMove BadItems[MaxMoves];  // losing captures, in the order they were deferred
-  TMoves Moves;                       // generator scratch, ended by a 0 word
+  TMoveBuffer Moves;                  // generator scratch, ended by a 0 word
 };
 
 void InitMoves(const TPosition* Position, TGeneratedMoves* List, TMove FirstMoveToTry, const TSearchStack* Stack,

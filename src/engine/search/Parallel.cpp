@@ -16,7 +16,8 @@ namespace {
 // Sanitizer frames are several times larger than plain ones.
 constexpr size_t ThreadStackSize = size_t(32) << 20;
 #else
-constexpr size_t ThreadStackSize = size_t(4) << 20;
+// Every ply of a search path keeps a move list of about 12 KiB on this stack.
+constexpr size_t ThreadStackSize = size_t(8) << 20;
 #endif
 
 }  // namespace

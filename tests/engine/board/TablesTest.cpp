@@ -127,6 +127,8 @@ TEST(BoardTables, PawnStructureMasks) {
   EXPECT_EQ(SupportMask[1][SQ_E4], (BB_FILE_D | BB_FILE_F) & (BB_RANK_1 | BB_RANK_2 | BB_RANK_3 | BB_RANK_4));
   EXPECT_EQ(SupportMask[0][SQ_A7], Bit(SQ_B7) | Bit(SQ_B8));
   EXPECT_EQ(SupportMask[1][SQ_H2], Bit(SQ_G2) | Bit(SQ_G1));
+  EXPECT_EQ(SupportMask[1][SQ_E8], BB_FILE_D | BB_FILE_F);
+  EXPECT_EQ(SupportMask[0][SQ_A1], BB_FILE_B);
 }
 
 TEST(BoardHash, KeysAreFixedAndDistinct) {

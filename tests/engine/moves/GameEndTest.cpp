@@ -34,7 +34,7 @@ TEST(MovesGameEnd, MateAndStalemate) {
   P = &TestStateWith("7k/5K2/6Q1/8/8/8/8/8 b - - 0 1")->Position;
   EXPECT_TRUE(IsStalemate(P));
   EXPECT_FALSE(IsCheckmate(P));
-  // The same with White to move: White has moves, and Black is not to move.
+  // The same board with White to move is no stalemate.
   P = &TestStateWith("7k/5K2/6Q1/8/8/8/8/8 w - - 0 1")->Position;
   EXPECT_FALSE(IsStalemate(P));
   // Check with a way out is neither.

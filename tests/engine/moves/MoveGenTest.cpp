@@ -50,7 +50,7 @@ TEST(MovesGen, StartPositionOrder) {
   }
   EXPECT_EQ(Black[16], Word(SQ_B8, SQ_A6));
   EXPECT_EQ(Black[19], Word(SQ_G8, SQ_H6));
-  // The white knight on f3 did not capture anything and moved on a board where Black can take nothing.
+  // Nor has Black anything to take.
   EXPECT_TRUE(CaptureMoves(P).empty());
 }
 
@@ -236,13 +236,20 @@ TEST(MovesGen, IsLegalAgreesWithTheGenerator) {
 // A move list holds MaxMoves words, the terminating 0 included. FEN text can describe boards far
 // beyond chess (here 21 white queens with 263 pseudo-legal moves), and every full-list user (perft, the
 // stalemate test, ParseMove, the search) writes them into such a buffer. Measured here in a larger one.
-TEST(MovesGen, ListOfAnyPositionFitsTheMoveBuffer) {
+// Edited positions can hold far more material than a game: lists of more than MaxMoves moves must neither
+// overflow a buffer nor lose a legal move in the counts, and the staged list stops at its capacity.
+TEST(MovesGen, OverfullPositionsStayWithinTheirBuffers) {
   for (const char* Text : {"QQ3QQk/3Q3Q/Q6Q/Q6Q/Q6Q/Q1Q1Q3/Q5QQ/KQ1Q1Q2 w - - 0 1",
                            "1QQ1QQ1k/Q6Q/Q4Q2/3Q4/Q5Q1/Q3Q3/2Q4Q/KQ2QQ2 w - - 0 1",
                            "kq1q1q2/q5qq/q1q1q3/q6q/q6q/q6q/3q3q/qq3qqK b - - 0 1"}) {
     TPosition* P = Fen(Text);
     const TPosition Before = *P;
-    EXPECT_LT(GeneratedMoves(P).size(), size_t(MaxMoves)) << Text;
+    const std::vector<TMove> All = GeneratedMoves(P);
+    size_t Legal = 0;
+    for (TMove M : All) Legal += IsLegalWithEnhancedCheck(P, M);
+    EXPECT_EQ(Perft(P, 1), Legal) << Text;
+    EXPECT_FALSE(IsStalemate(P));
+    EXPECT_EQ(ParseMove(P->State, MoveToString(All.back())), All.back()) << Text;
     EXPECT_TRUE(SamePosition(*P, Before));
   }
 }

@@ -8,9 +8,8 @@
 
 namespace {
 
-// Published counts (the last position is a variant with a black bishop on g4, counted with another
-// engine). Depths go as far as the leaf budget allows: a few million leaves each in an optimised build,
-// far fewer in the sanitizer run.
+// Published counts of well-known positions. Depths go as far as the leaf budget allows: a few million
+// leaves each in an optimised build, far fewer in the sanitizer run.
 void ExpectCounts(const char* Fen, const std::vector<uint64_t>& Counts) {
   const uint64_t Budget = SanitizedRun() ? 1000000 : 5000000;
   TPosition* P = &TestStateWith(Fen)->Position;

@@ -1,0 +1,222 @@
+#include "engine/frontend/UCI.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "engine/board/Position.h"
+#include "engine/frontend/Input.h"
+#include "engine/moves/MakeMove.h"
+#include "engine/moves/Notation.h"
+#include "engine/platform/Version.h"
+#include "engine/search/Think.h"
+
+namespace {
+
+std::string NextWord(std::string& Line) { return Parse(Line, WhiteSpaceSet(), true); }
+
+void Trim(std::string& Line) {
+  const TCharSet& Blank = WhiteSpaceSet();
+  size_t B = 0, E = Line.size();
+  while (B < E && Blank.test((unsigned char)Line[B])) B++;
+  while (E > B && Blank.test((unsigned char)Line[E - 1])) E--;
+  Line = Line.substr(B, E - B);
+}
+
+// A signed 32-bit decimal number, or Default for anything else (including numbers out of range).
+int32_t ToNumber(const std::string& Word, int32_t Default) {
+  const char* First = Word.data();
+  const char* Last = First + Word.size();
+  if (First < Last && *First == '+' && Last - First > 1 && First[1] != '-') First++;
+  int32_t Value = 0;
+  const auto [End, Error] = std::from_chars(First, Last, Value);
+  if (First == Last || Error != std::errc() || End != Last) return Default;
+  return Value;
+}
+
+int32_t NextNumber(std::string& Line, int32_t Default) { return ToNumber(NextWord(Line), Default); }
+
+// The locals that outlive one command: the clock words of "go" and the limit kind they chose.
+struct TGoClock {
+  int32_t Time[2] = {0, 0};
+  int32_t TimeInc[2] = {0, 0};
+  int32_t TimeMode = 0;  // 0 clock, 1 fixed time per move, 2 no time limit
+  int32_t MoveTime = 0;
+};
+
+void Identify(const TState* S) {
+  std::printf("id name Talvarind %s\n", VersionString().c_str());
+  std::printf("id author Yorvane 'Kesk' Drummelt\n");
+  std::printf("option name Threads type spin default %d min 1 max %d\n", S->ThreadCount, S->ThreadCount);
+  std::printf("option name ThreadSleeping type check default %s\n", S->UseThreadSleeping ? "true" : "false");
+  std::printf("option name FastEval type check default %s\n", S->UseFastEval ? "true" : "false");
+  std::printf("uciok\n");
+}
+
+void SetOption(TState* S, std::string Line) {
+  Trim(Line);
+  std::string Name, Value, Word;
+  while (!Line.empty()) {
+    Word = NextWord(Line);
+    if (Word.empty() || Word == "value") break;
+    if (Word == "name") continue;
+    if (!Name.empty()) Name += ' ';
+    Name += Word;
+  }
+  if (Word == "value") {
+    while (!Line.empty()) {
+      if (!Value.empty()) Value += ' ';
+      Value += NextWord(Line);
+    }
+  }
+  if (Name == "Threads") {
+    int32_t Wanted = ToNumber(Value, S->MaxThreadCount);
+    S->MaxThreadCount = Wanted < S->ThreadCount ? Wanted : S->ThreadCount;
+    int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
+    S->UsedThreadCount = Used < 1 ? 1 : Used;
+  } else if (Name == "ThreadSleeping") {
+    S->UseThreadSleeping = Value == "true";
+  } else if (Name == "FastEval") {
+    S->UseFastEval = Value == "true";
+  }
+}
+
+void SetUpPosition(TState* S, std::string Line) {
+  Trim(Line);
+  while (!Line.empty()) {
+    const std::string Word = NextWord(Line);
+    Trim(Line);
+    if (Word == "fen" || Word == "epd") {
+      std::string InputPosition;
+      while (!Line.empty()) {
+        const std::string Part = NextWord(Line);
+        if (Part == "moves") {
+          Line = "moves " + Line;
+          break;
+        }
+        InputPosition += Part;
+        InputPosition += ' ';
+      }
+      SetPosition(&S->Position, InputPosition);
+      // Interfaces send the whole game again with every position, so an earlier record would only
+      // grow with moves that are not part of this game.
+      S->HistoryPly = 0;
+    } else if (Word == "startpos") {
+      InitStandardBoard(S);
+    } else if (Word == "moves") {
+      while (!Line.empty()) {
+        const TMove Move = ParseMove(S, NextWord(Line));
+        if (Move == 0 || !MakeMove(&S->Position, Move)) break;
+      }
+    }
+  }
+}
+
+void Go(TState* S, TGoClock& Clock, std::string Line) {
+  S->MaxMoves = 40;
+  Clock.Time[0] = Clock.Time[1] = 0;
+  Clock.TimeInc[0] = Clock.TimeInc[1] = 0;
+  S->MaxDepth = 0;
+  S->MaxNodes = 0;
+  Clock.TimeMode = 2;
+  Trim(Line);
+  while (!Line.empty()) {
+    const std::string Word = NextWord(Line);
+    Trim(Line);
+    if (Word == "ponder") {
+      S->Pondering = true;
+    } else if (Word == "wtime" || Word == "btime") {
+      Clock.Time[Word[0] == 'b'] = NextNumber(Line, 0);
+      Clock.TimeMode = 0;
+    } else if (Word == "winc" || Word == "binc") {
+      Clock.TimeInc[Word[0] == 'b'] = NextNumber(Line, 0);
+      Clock.TimeMode = 0;
+    } else if (Word == "movestogo") {
+      S->MaxMoves = NextNumber(Line, 40);
+    } else if (Word == "depth") {
+      S->MaxDepth = NextNumber(Line, 0);
+    } else if (Word == "nodes") {
+      S->MaxNodes = NextNumber(Line, 0);
+    } else if (Word == "movetime") {
+      Clock.MoveTime = NextNumber(Line, 0);
+      Clock.TimeMode = 1;
+    } else if (Word == "infinite") {
+      Clock.TimeMode = 2;
+      Clock.Time[0] = Clock.Time[1] = 0;
+      S->MaxDepth = 0;
+      S->MaxNodes = 0;
+    }
+  }
+
+  // Only the mover's clock is ours to set; the other side's keeps what it held.
+  const int Side = S->Position.Side >> 3;
+  switch (Clock.TimeMode) {
+    case 0:
+      S->MaxTime = Clock.Time[Side];
+      S->TimeIncrement[Side] = Clock.TimeInc[Side];
+      S->TimeLeft[Side] = S->MaxTime;
+      S->MovesLeft[Side] = S->MaxMoves;
+      break;
+    case 1:
+      S->MaxTime = Clock.MoveTime;
+      S->MaxMoves = 1;
+      S->TimeIncrement[Side] = 0;
+      S->TimeLeft[Side] = Clock.MoveTime;
+      S->MovesLeft[Side] = 1;
+      break;
+    default:
+      S->MaxTime = 0;
+      S->MaxMoves = 1;
+      S->TimeIncrement[Side] = 0;
+      S->TimeLeft[Side] = 0;
+      S->MovesLeft[Side] = 1;
+      break;
+  }
+
+  if (!ThinkAndExecute(S)) return;
+  const std::string Best = MoveToString(S->BestMove);
+  if (S->PV[1] != 0) std::printf("bestmove %s ponder %s\n", Best.c_str(), MoveToString(S->PV[1]).c_str());
+  else std::printf("bestmove %s\n", Best.c_str());
+}
+
+}  // namespace
+
+void UCI(TState* S, std::string FirstLine) {
+  InitBoard(S);
+  S->DumpState = true;
+  S->Mode = MUCI;
+  S->MaxDepth = 256;
+  S->Quit = false;
+  TGoClock Clock;
+
+  std::string Line;
+  while (!S->Quit) {
+    std::fflush(stdout);
+    if (!FirstLine.empty()) {
+      Line = std::move(FirstLine);
+      FirstLine.clear();
+    } else if (!InputReadLine(true, Line)) {
+      // Nobody is left to talk to.
+      if (InputEnded()) break;
+      continue;
+    }
+    const std::string Cmd = NextWord(Line);
+    if (Cmd == "uci") {
+      Identify(S);
+    } else if (Cmd == "isready") {
+      std::printf("readyok\n");
+    } else if (Cmd == "setoption") {
+      SetOption(S, Line);
+    } else if (Cmd == "ucinewgame") {
+      InitBoard(S);
+    } else if (Cmd == "position") {
+      SetUpPosition(S, Line);
+    } else if (Cmd == "go") {
+      Go(S, Clock, Line);
+    } else if (Cmd == "quit") {
+      S->Quit = true;
+    }
+  }
+  std::fflush(stdout);
+}
