@@ -6,6 +6,7 @@
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
+#include "engine/moves/MoveGen.h"
 #include "engine/search/MoveOrder.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Reports.h"
@@ -61,6 +62,23 @@ bool TimeIsUp(const TState* S, int32_t Iteration, TMove BestMove, TMove EasyMove
     return true;
   }
   return Elapsed >= S->MaxThinkTime;
+}
+
+// A search stopped inside its first iteration still has to answer: an interface waiting for a move would
+// otherwise lose on time.  The best move searched so far, or else the first legal one.
+TMove FallbackMove(TState* S, TPosition* P, TMove PartialBest, int32_t Count, const TMove* Moves) {
+  TMove Move = PartialBest ? PartialBest : Count > 0 ? Moves[0] : 0;
+  if (!Move) {
+    TMoveBuffer All;
+    GenerateQuietMoves(P, GenerateCaptureMoves(P, All));
+    for (int I = 0; I < MaxGeneratedMoves && All[I] && !Move; I++)
+      if (IsLegalWithEnhancedCheck(P, All[I])) Move = All[I];
+  }
+  if (Move && !S->PV[0]) {
+    S->PV[0] = Move;
+    S->PV[1] = 0;
+  }
+  return Move;
 }
 
 }  // namespace
@@ -235,5 +253,6 @@ TMove SearchRoot(TState* S, TPosition* P) {
     if ((S->MaxDepth != 0 && Iteration + 1 > S->MaxDepth) || Iteration + 1 >= 256) break;
   }
   P->FirstRootMove = false;
+  if (!Result) Result = FallbackMove(S, P, BestMove, Count, Moves);
   return Result;
 }
