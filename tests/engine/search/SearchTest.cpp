@@ -1,0 +1,279 @@
+// Whole thinks on positions with a known answer: forced mates with their exact scores, traps the search
+// must see through, draws it must find, and the one-thread search being repeatable.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "SearchTestSupport.h"
+#include "TestSupport.h"
+#include "engine/board/Position.h"
+#include "engine/eval/Eval.h"
+#include "engine/moves/Notation.h"
+#include "engine/platform/Timer.h"
+#include "engine/search/Parallel.h"
+#include "engine/search/Think.h"
+#include "engine/search/TransTable.h"
+
+namespace {
+
+using namespace search_test;
+
+struct TMateCase {
+  const char* Name;
+  const char* Fen;
+  int Depth;
+  int Score;  // from the side to move
+  const char* Line;  // the forced line, first move first
+};
+
+// Each verified as forced, with the one first move that keeps the shortest mate.
+const TMateCase MateCases[] = {
+    {"BackRankMateInOne", "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 3, 31999, "a1a8"},
+    {"SmotheredMateInOne", "6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1", 3, 31999, "g5f7"},
+    // Qg8+ Rxg8 Nf7#.
+    {"QueenSacrificeMateInTwo", "r6k/6pp/7N/8/8/1Q6/8/6K1 w - - 0 1", 5, 31997, "b3g8 a8g8 h6f7"},
+    // Philidor's legacy: Nh6+ Kh8 Qg8+ Rxg8 Nf7# (Kf8 allows Qf7# at once).
+    {"PhilidorsLegacyMateInThree", "r5k1/5Npp/8/8/2Q5/8/8/6K1 w - - 0 1", 6, 31995,
+     "f7h6 g8h8 c4g8 a8g8 h6f7"},
+    // The only move, Kb8, walks into Rh8#.
+    {"MatedInOne", "k7/8/1K6/8/8/8/8/7R b - - 0 1", 4, -31998, "a8b8 h1h8"},
+};
+
+void PrintTo(const TMateCase& Case, std::ostream* Out) { *Out << Case.Fen; }
+
+class SearchMates : public ::testing::TestWithParam<TMateCase> {};
+
+TEST_P(SearchMates, ReportsTheMateDistanceAndPlaysTheMatingLine) {
+  const TMateCase& Case = GetParam();
+  TState* S = TestStateWith(Case.Fen);
+  TThinkSettings Settings(S);
+  S->MaxDepth = Case.Depth;
+
+  const TThinkResult R = ThinkUCI(S);
+  ASSERT_TRUE(R.Chosen);
+  const std::vector<std::string> Line = Words(Case.Line);
+  EXPECT_EQ(MoveText(S->BestMove), Line[0]);
+  ExpectWellFormedIterations(R.Infos);
+  const TInfoLine* Last = LastComplete(R.Infos);
+  ASSERT_NE(Last, nullptr) << R.Output;
+  EXPECT_EQ(Last->Score, Case.Score) << Last->Text;
+  // The variation comes from exact table entries, so it may stop early, but what it shows is the mate.
+  ASSERT_FALSE(Last->PV.empty());
+  ASSERT_LE(Last->PV.size(), Line.size()) << Last->Text;
+  EXPECT_EQ(Last->PV, std::vector<std::string>(Line.begin(), Line.begin() + Last->PV.size())) << Last->Text;
+}
+
+INSTANTIATE_TEST_SUITE_P(SearchPositions, SearchMates, ::testing::ValuesIn(MateCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// Settled mates end the think early even without any limit: after iteration 7 the last five scores are
+// all mate scores.
+TEST(SearchMateRule, SettledMateEndsAnUnlimitedThink) {
+  TState* S = TestStateWith("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+  TThinkSettings Settings(S);
+  const TThinkResult R = ThinkUCI(S);
+  ASSERT_TRUE(R.Chosen);
+  EXPECT_EQ(MoveText(S->BestMove), "a1a8");
+  ExpectWellFormedIterations(R.Infos);
+  EXPECT_EQ(CompleteCount(R.Infos), 7) << R.Output;
+  EXPECT_EQ(R.Infos.size(), 7u) << "no further iteration may start";
+}
+
+struct TPlayResult {
+  TMove Move;
+  int Score;
+};
+
+TPlayResult PlayAtDepth(const char* Fen, int Depth) {
+  TState* S = TestStateWith(Fen);
+  TThinkSettings Settings(S);
+  S->MaxDepth = Depth;
+  const TThinkResult R = ThinkUCI(S);
+  const TInfoLine* Last = LastComplete(R.Infos);
+  EXPECT_NE(Last, nullptr) << R.Output;
+  return {S->BestMove, Last ? Last->Score : -99999};
+}
+
+// White is a queen up. Qxe5 wins a pawn on the surface but Nf3+ forks king and queen (no g-pawn guards
+// f3); every other move keeps about +4.
+constexpr const char* PoisonedPawn = "6k1/5pp1/7p/4p3/7n/8/1Q3P1P/6K1 w - - 0 1";
+
+TEST(SearchTactics, PawnGrabThatLosesTheQueenIsAvoided) {
+  // The bait is real: a one-ply search, blind to the fork, takes the pawn.
+  EXPECT_EQ(MoveText(PlayAtDepth(PoisonedPawn, 1).Move), "b2e5");
+  const TPlayResult Deep = PlayAtDepth(PoisonedPawn, 5);
+  EXPECT_NE(MoveText(Deep.Move), "b2e5");
+  EXPECT_GT(Deep.Score, 300) << "keeping the queen keeps the extra material";
+}
+
+TEST(SearchTactics, LosingSideForcesStalemate) {
+  // Black is about to be mated (Qb7# or Qb8#) but Rxh2+ forces the capture of the last mobile piece.
+  const TPlayResult R = PlayAtDepth("k6r/p1Q5/P7/8/8/8/6PP/6NK b - - 0 1", 4);
+  EXPECT_EQ(MoveText(R.Move), "h8h2");
+  EXPECT_EQ(R.Score, 0);
+}
+
+TEST(SearchTactics, LosingSideTakesThePerpetualCheck) {
+  // White is lost to ...Qf1# but Qf6+ Kg8 Qg5+ Kh8 repeats for ever; every other move is mated.
+  const TPlayResult R = PlayAtDepth("5r1k/5p1p/2Q5/8/8/8/r3q1PP/7K w - - 0 1", 7);
+  EXPECT_EQ(MoveText(R.Move), "c6f6");
+  EXPECT_EQ(R.Score, 0);
+}
+
+// The one-thread search depends on nothing but the position and the tables, so with the tables cleared
+// two thinks are the same think.
+TEST(SearchDeterminism, OneThreadThinksRepeatExactly) {
+  constexpr const char* Fen = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
+  struct TRun {
+    TMove Move;
+    long long TotalNodes, Nodes;
+    std::vector<TMove> PV;
+  };
+  auto Run = [&] {
+    InitBoard(TestState());
+    TState* S = TestStateWith(Fen);
+    TThinkSettings Settings(S);
+    S->MaxDepth = 6;
+    EXPECT_TRUE(Think(S));
+    TRun R{S->BestMove, (long long)S->TotalNodes.load(), (long long)S->Nodes, {}};
+    for (int I = 0; I < 256 && S->PV[I]; I++) R.PV.push_back(S->PV[I]);
+    return R;
+  };
+  const TRun First = Run();
+  const TRun Second = Run();
+  EXPECT_GT(First.TotalNodes, 0);
+  EXPECT_EQ(First.TotalNodes, Second.TotalNodes);
+  EXPECT_EQ(First.Nodes, Second.Nodes);
+  EXPECT_EQ(First.Move, Second.Move);
+  EXPECT_EQ(First.PV, Second.PV);
+  ASSERT_FALSE(First.PV.empty());
+  EXPECT_EQ(First.PV[0], First.Move);
+}
+
+// Single nodes searched directly by thread 0's search functions, on the calling thread, as if a think
+// were running (outside a think every search function returns at once).
+class SearchNode : public ::testing::Test {
+ protected:
+  void SetUp() override { S = TestState(); }
+  void TearDown() override {
+    S->Thinking = false;
+    S->AbortSearch = false;
+    Settings.reset();
+  }
+
+  // Position from FEN; returns the search-stack entry for a node at Ply above the root.
+  TSearchStack* Prepare(const char* Fen, int Ply) {
+    Settings.reset();  // a second position in one test starts from the saved settings again
+    S = TestStateWith(Fen);
+    Settings = std::make_unique<TThinkSettings>(S);
+    P = S->Position;
+    S->AbortSearch = false;
+    S->TotalNodes = 0;
+    S->CheckCounter = 0;
+    S->NodeInterval = 32768;
+    S->StartTime = GetMilliseconds();
+    S->LastPollTime = 0;
+    S->MaxThinkTime = 0;
+    S->IterativeDepth = 1;
+    S->Thinking = true;
+    TSearchStack* Root = S->SearchStack(S->HistoryPly);
+    for (int I = 0; I <= Ply + 1; I++) Root[I] = TSearchStack{};
+    return Root + Ply;
+  }
+
+  TParallelThread* Thread() { return S->Threads[0]; }
+
+  int32_t Quiescence(TSearchStack* SS, int Ply, int Alpha, int Beta) {
+    return Thread()->QuiescenceSearch(SS, &P, 0, Ply, Alpha, Beta);
+  }
+  int32_t NegaScout(TSearchStack* SS, int Depth, int Ply, int Alpha, int Beta, TNodeType Type = NTPV) {
+    return Thread()->NegaScoutSearch(SS, Type, &P, Depth, Ply, Alpha, Beta, true);
+  }
+  long long Nodes() const { return S->TotalNodes.load(); }
+
+  TState* S = nullptr;
+  std::unique_ptr<TThinkSettings> Settings;
+  TPosition P{};
+};
+
+TEST_F(SearchNode, QuiescenceInCheckWithoutCapturesKeepsTheStaticScore) {
+  // Black is mated, but the quiescence search has no check evasions and must not claim a mate.
+  TSearchStack* SS = Prepare("R6k/6pp/8/8/8/8/8/6K1 b - - 0 1", 3);
+  const int32_t Static = Eval(&P);
+  EXPECT_EQ(Quiescence(SS, 3, -InfinityScore, InfinityScore), Static);
+  EXPECT_TRUE(SS->InCheck);
+}
+
+TEST_F(SearchNode, QuiescenceStandsPatWithoutLookingAtMoves) {
+  // White could win the queen, but the static score already reaches beta.
+  TSearchStack* SS = Prepare("4k3/8/8/3q4/4P3/8/8/4K3 w - - 0 1", 2);
+  const int32_t Static = Eval(&P);
+  EXPECT_EQ(Quiescence(SS, 2, Static - 20, Static - 10), Static);
+  EXPECT_EQ(Nodes(), 1) << "no capture was searched";
+}
+
+TEST_F(SearchNode, QuiescenceWinningCaptureIsSearchedAndRemembered) {
+  TSearchStack* SS = Prepare("4k3/8/8/3q4/4P3/8/8/4K3 w - - 0 1", 2);
+  const TMove Capture = ParseMove(S, "e4d5");
+  ASSERT_NE(Capture, 0u);
+  const int32_t Static = Eval(&P);
+  ASSERT_LT(Static, 0) << "a queen down before the capture";
+  const int32_t Score = Quiescence(SS, 2, -InfinityScore, 0);
+  EXPECT_GE(Score, 0);
+  EXPECT_GT(Nodes(), 1);
+  const uint64_t Data = TranspositionTableProbe(&P);
+  ASSERT_NE(Data, 0u) << "a cut-off leaves a lower bound";
+  EXPECT_EQ(TTDataKind(Data), TTKLower);
+  EXPECT_EQ(TTDataMove(Data), Capture & 0x3FFFF);
+  EXPECT_EQ(TTDataScoreAtPly(Data, 2), Score);
+}
+
+TEST_F(SearchNode, DeepestPlyReturnsTheStaticScoreWhateverTheWindow) {
+  TSearchStack* SS = Prepare("4k3/8/8/3q4/4P3/8/8/4K3 w - - 0 1", MaxPly - 1);
+  const int32_t Static = Eval(&P);
+  EXPECT_EQ(Quiescence(SS, MaxPly - 1, 500, 600), Static);
+  EXPECT_EQ(NegaScout(SS, 2 * OnePly, MaxPly - 1, 500, 600), Static);
+}
+
+TEST_F(SearchNode, StoppedSearchReturnsZeroAtOnce) {
+  TSearchStack* SS = Prepare("4k3/8/8/3q4/4P3/8/8/4K3 w - - 0 1", 1);
+  S->AbortSearch = true;
+  EXPECT_EQ(Quiescence(SS, 1, -InfinityScore, InfinityScore), 0);
+  EXPECT_EQ(NegaScout(SS, 3 * OnePly, 1, -InfinityScore, InfinityScore), 0);
+  S->AbortSearch = false;
+  S->Thinking = false;
+  EXPECT_EQ(NegaScout(SS, 3 * OnePly, 1, -InfinityScore, InfinityScore), 0) << "no think, no search";
+}
+
+TEST_F(SearchNode, NodeWithoutMovesIsMateOrStalemate) {
+  TSearchStack* SS = Prepare("R6k/6pp/8/8/8/8/8/6K1 b - - 0 1", 3);
+  EXPECT_EQ(NegaScout(SS, OnePly, 3, -InfinityScore, InfinityScore), 3 - MateScore);
+  SS = Prepare("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 3);
+  EXPECT_EQ(NegaScout(SS, OnePly, 3, -InfinityScore, InfinityScore), 0);
+}
+
+TEST_F(SearchNode, MateDistanceBoundsCutHopelessWindows) {
+  // At ply 5 nothing better than a mate at ply 6 is possible: 31994.
+  TSearchStack* SS = Prepare("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3", 5);
+  EXPECT_EQ(NegaScout(SS, 2 * OnePly, 5, 31994, InfinityScore), 31994);
+  EXPECT_EQ(Nodes(), 1);
+  EXPECT_EQ(NegaScout(SS, 2 * OnePly, 5, -InfinityScore, -31995), -31995) << "nor worse than mated at ply 5";
+}
+
+TEST_F(SearchNode, RepetitionOnThePathIsADraw) {
+  // White is a queen up, yet a position already met two plies up the path is a draw, provided the moves
+  // in between were reversible.
+  TSearchStack* SS = Prepare("4k3/8/8/8/8/8/3Q4/4K3 w - - 0 1", 4);
+  (SS - 2)->Hash = P.Hash;
+  P.ReversibleMoves = 2;
+  EXPECT_EQ(NegaScout(SS, 2 * OnePly, 4, -InfinityScore, InfinityScore), 0);
+  EXPECT_EQ(Nodes(), 1);
+  SS = Prepare("4k3/8/8/8/8/8/3Q4/4K3 w - - 0 1", 4);
+  (SS - 2)->Hash = P.Hash;
+  P.ReversibleMoves = 1;  // a pawn move or capture came in between: no repetition possible
+  EXPECT_GT(NegaScout(SS, 2 * OnePly, 4, -InfinityScore, InfinityScore), 500);
+}
+
+}  // namespace

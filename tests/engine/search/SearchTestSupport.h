@@ -1,0 +1,310 @@
+// Helpers for the tests that run whole thinks: a guard over the think settings, a tap on standard
+// output, a quiet input pipe for the dialogue modes, and a reader for the UCI info lines.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+#include "engine/core/State.h"
+#include "engine/frontend/Input.h"
+#include "engine/moves/Notation.h"
+#include "engine/search/Think.h"
+
+namespace search_test {
+
+// Saves every setting a think reads, puts quiet defaults in place (no output, no limits, one thread that
+// sleeps when idle) and restores the lot when it goes: all tests share the one engine state.
+class TThinkSettings {
+ public:
+  explicit TThinkSettings(TState* S) : S(S) {
+    MaxDepth = S->MaxDepth;
+    MaxNodes = S->MaxNodes;
+    MaxTime = S->MaxTime;
+    MaxMoves = S->MaxMoves;
+    MaxThinkTime = S->MaxThinkTime;
+    Mode = S->Mode;
+    DumpState = S->DumpState;
+    UsedThreadCount = S->UsedThreadCount;
+    UseThreadSleeping = S->UseThreadSleeping;
+    UseFastEval = S->UseFastEval;
+    Pondering = S->Pondering;
+    Hint = S->Hint;
+    InfiniteSearch = S->InfiniteSearch;
+    NodeInterval = S->NodeInterval;
+    for (int I = 0; I < 2; I++) {
+      TimeLeft[I] = S->TimeLeft[I];
+      MovesLeft[I] = S->MovesLeft[I];
+      TimeIncrement[I] = S->TimeIncrement[I];
+    }
+
+    S->MaxDepth = 0;
+    S->MaxNodes = 0;
+    S->MaxTime = 0;
+    S->MaxMoves = 1;
+    S->Mode = MNone;
+    S->DumpState = false;
+    S->UsedThreadCount = 1;
+    // Idle workers spinning next to a one-thread search would starve the test's own threads.
+    S->UseThreadSleeping = true;
+    S->UseFastEval = false;
+    S->Pondering = false;
+    S->PonderSearch = false;
+    S->Hint = false;
+    for (int I = 0; I < 2; I++) {
+      S->TimeLeft[I] = 0;
+      S->MovesLeft[I] = 1;
+      S->TimeIncrement[I] = 0;
+    }
+  }
+
+  ~TThinkSettings() {
+    S->MaxDepth = MaxDepth;
+    S->MaxNodes = MaxNodes;
+    S->MaxTime = MaxTime;
+    S->MaxMoves = MaxMoves;
+    S->MaxThinkTime = MaxThinkTime;
+    S->Mode = Mode;
+    S->DumpState = DumpState;
+    S->UsedThreadCount = UsedThreadCount;
+    S->UseThreadSleeping = UseThreadSleeping;
+    S->UseFastEval = UseFastEval;
+    S->Pondering = Pondering;
+    S->Hint = Hint;
+    S->InfiniteSearch = InfiniteSearch;
+    S->NodeInterval = NodeInterval;
+    for (int I = 0; I < 2; I++) {
+      S->TimeLeft[I] = TimeLeft[I];
+      S->MovesLeft[I] = MovesLeft[I];
+      S->TimeIncrement[I] = TimeIncrement[I];
+    }
+    S->AbortSearch = false;
+    S->Quit = false;
+    S->PonderSearch = false;
+  }
+
+  TThinkSettings(const TThinkSettings&) = delete;
+  TThinkSettings& operator=(const TThinkSettings&) = delete;
+
+ private:
+  TState* S;
+  int32_t MaxDepth, MaxNodes, MaxMoves, Mode, DumpState, UsedThreadCount, UseThreadSleeping, UseFastEval,
+      Pondering, Hint, InfiniteSearch, NodeInterval;
+  int64_t MaxTime, MaxThinkTime;
+  int64_t TimeLeft[2], TimeIncrement[2];
+  int32_t MovesLeft[2];
+};
+
+// Leaves the input layer on an empty pipe whose writer is gone, so nothing later waits on it.
+inline void ParkInput() {
+  static const int Parked = [] {
+    int Fds[2];
+    if (pipe(Fds) != 0) return -1;
+    close(Fds[1]);
+    return Fds[0];
+  }();
+  InputAttach(Parked);
+}
+
+// The input layer on a pipe of our own. The writer stays open until Close, so a search that polls sees
+// nothing waiting rather than the end of input (which would end the dialogue).
+class TInputPipe {
+ public:
+  TInputPipe() {
+    if (pipe(Fds) != 0) ADD_FAILURE() << "pipe failed";
+    InputAttach(Fds[0]);
+  }
+  ~TInputPipe() {
+    ParkInput();
+    Close();
+    if (Fds[0] >= 0) close(Fds[0]);
+  }
+  void Send(std::string_view Text) {
+    while (!Text.empty()) {
+      const ssize_t Count = write(Fds[1], Text.data(), Text.size());
+      if (Count <= 0) {
+        ADD_FAILURE() << "write to the input pipe failed";
+        return;
+      }
+      Text.remove_prefix(size_t(Count));
+    }
+  }
+  void Close() {
+    if (Fds[1] >= 0) close(Fds[1]);
+    Fds[1] = -1;
+  }
+
+ private:
+  int Fds[2] = {-1, -1};
+};
+
+// Standard output diverted into a pipe that a reader thread drains. OnText sees everything read so far
+// after each chunk (on the reader thread), which lets a test react to a report while the think runs.
+class TStdoutTap {
+ public:
+  explicit TStdoutTap(std::function<void(const std::string&)> OnText = {}) : OnText(std::move(OnText)) {
+    std::fflush(stdout);
+    SavedFd = dup(STDOUT_FILENO);
+    if (SavedFd < 0 || pipe(Fds) != 0) {
+      ADD_FAILURE() << "cannot divert standard output";
+      return;
+    }
+    dup2(Fds[1], STDOUT_FILENO);
+    close(Fds[1]);
+    Reader = std::thread([this] {
+      char Buffer[4096];
+      for (;;) {
+        const ssize_t Count = read(Fds[0], Buffer, sizeof Buffer);
+        if (Count <= 0) break;
+        std::string Copy;
+        {
+          std::lock_guard<std::mutex> Guard(Mutex);
+          Text.append(Buffer, size_t(Count));
+          Copy = Text;
+        }
+        if (this->OnText) this->OnText(Copy);
+      }
+    });
+  }
+
+  ~TStdoutTap() { Finish(); }
+
+  // Puts standard output back and returns all that was written meanwhile.
+  std::string Finish() {
+    if (SavedFd >= 0) {
+      std::fflush(stdout);
+      dup2(SavedFd, STDOUT_FILENO);
+      close(SavedFd);
+      SavedFd = -1;
+      if (Reader.joinable()) Reader.join();
+      close(Fds[0]);
+    }
+    std::lock_guard<std::mutex> Guard(Mutex);
+    return Text;
+  }
+
+ private:
+  std::function<void(const std::string&)> OnText;
+  int SavedFd = -1;
+  int Fds[2] = {-1, -1};
+  std::thread Reader;
+  std::mutex Mutex;
+  std::string Text;
+};
+
+inline std::vector<std::string> Lines(const std::string& Text) {
+  std::vector<std::string> Result;
+  std::istringstream In(Text);
+  for (std::string Line; std::getline(In, Line);) Result.push_back(Line);
+  return Result;
+}
+
+inline std::vector<std::string> Words(const std::string& Text) {
+  std::vector<std::string> Result;
+  std::istringstream In(Text);
+  for (std::string Word; In >> Word;) Result.push_back(Word);
+  return Result;
+}
+
+// One UCI report: either complete, or the bare head of an iteration that was stopped.
+struct TInfoLine {
+  bool Complete = false;
+  int Depth = 0;
+  int Score = 0;
+  long long Time = 0, Nodes = 0, Nps = 0;
+  std::vector<std::string> PV;
+  std::string Text;
+};
+
+// Splits a UCI think's output into its info lines; every other line goes to Others. A line that starts
+// like a report but has neither form fails the test.
+inline std::vector<TInfoLine> InfoLines(const std::string& Output, std::vector<std::string>* Others = nullptr) {
+  static const std::regex Complete(
+      R"(info depth (\d+) score cp (-?\d+) time (\d+) nodes (\d+) nps (\d+) pv((?: [a-h][1-8][a-h][1-8][qrbn]?)*))");
+  static const std::regex Bare(R"(info depth (\d+) )");
+  std::vector<TInfoLine> Result;
+  for (const std::string& Line : Lines(Output)) {
+    std::smatch M;
+    TInfoLine Info;
+    Info.Text = Line;
+    if (std::regex_match(Line, M, Complete)) {
+      Info.Complete = true;
+      Info.Depth = std::stoi(M[1]);
+      Info.Score = std::stoi(M[2]);
+      Info.Time = std::stoll(M[3]);
+      Info.Nodes = std::stoll(M[4]);
+      Info.Nps = std::stoll(M[5]);
+      std::istringstream Moves(M[6].str());
+      for (std::string Move; Moves >> Move;) Info.PV.push_back(Move);
+      Result.push_back(Info);
+    } else if (std::regex_match(Line, M, Bare)) {
+      Info.Depth = std::stoi(M[1]);
+      Result.push_back(Info);
+    } else if (Line.rfind("info", 0) == 0) {
+      ADD_FAILURE() << "malformed report line: \"" << Line << "\"";
+    } else if (Others) {
+      Others->push_back(Line);
+    }
+  }
+  return Result;
+}
+
+inline int CompleteCount(const std::vector<TInfoLine>& Infos) {
+  int Count = 0;
+  for (const TInfoLine& Info : Infos) Count += Info.Complete;
+  return Count;
+}
+
+inline const TInfoLine* LastComplete(const std::vector<TInfoLine>& Infos) {
+  for (auto It = Infos.rbegin(); It != Infos.rend(); ++It)
+    if (It->Complete) return &*It;
+  return nullptr;
+}
+
+// Checks the shape every UCI think must have: iterations numbered 1, 2, 3 ... in order, all complete
+// except possibly the last, which is then a bare head.
+inline void ExpectWellFormedIterations(const std::vector<TInfoLine>& Infos) {
+  for (size_t I = 0; I < Infos.size(); I++) {
+    EXPECT_EQ(Infos[I].Depth, int(I) + 1) << Infos[I].Text;
+    if (I + 1 < Infos.size()) {
+      EXPECT_TRUE(Infos[I].Complete) << "only the last report may be cut short";
+    }
+  }
+}
+
+inline std::string MoveText(TMove Move) { return MoveToString(Move); }
+
+struct TThinkResult {
+  bool Chosen = false;
+  std::string Output;
+  std::vector<TInfoLine> Infos;
+  std::vector<std::string> Others;
+};
+
+// One Think in the UCI mode with its reports captured, on the settings already in place.
+inline TThinkResult ThinkUCI(TState* S) {
+  TInputPipe Input;
+  S->Mode = MUCI;
+  S->DumpState = true;
+  TThinkResult Result;
+  {
+    TStdoutTap Tap;
+    Result.Chosen = Think(S);
+    Result.Output = Tap.Finish();
+  }
+  Result.Infos = InfoLines(Result.Output, &Result.Others);
+  return Result;
+}
+
+}  // namespace search_test
