@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/core/State.h"
+#include "engine/frontend/UCI.h"
 
 namespace {
 
@@ -19,9 +20,14 @@ int main(int argc, char** argv) {
   State.MaxDepth = 14;
   const char* Face = argc > 1 ? argv[1] : "";
   int Status;
-  if (std::strcmp(Face, "xboard") == 0) Status = Unavailable("XBoard dialogue");
-  else if (std::strcmp(Face, "uci") == 0) Status = Unavailable("UCI dialogue");
-  else Status = Unavailable("interactive shell");
+  if (std::strcmp(Face, "xboard") == 0) {
+    Status = Unavailable("XBoard dialogue");
+  } else if (std::strcmp(Face, "uci") == 0) {
+    UCI(&State, "");
+    Status = 0;
+  } else {
+    Status = Unavailable("interactive shell");
+  }
   DoneState(&State);
   EngineShutdown();
   return Status;

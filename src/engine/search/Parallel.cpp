@@ -100,6 +100,7 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
         StackFirst = State->SearchStack(SearchStackLow);
         R.ResultValue =
             NegaScoutSearch(R.SearchStack, R.NodeType, R.Position, R.Depth, R.Ply, R.Alpha, R.Beta, R.NullMove);
+        FlushNodes();
         ThreadState.exchange(PTSIdle);
         SimpleSemaphorePost(DoneSemaphore);
         SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
@@ -295,6 +296,7 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
     }
   }
 
+  FlushNodes();
   if (!HoldingLock) ParallelLock(&SP->Lock);
   SP->SlavesMask.fetch_and(~(uint64_t(1) << ThreadIndex), std::memory_order_relaxed);
   StackFirst = SavedFirst;

@@ -100,8 +100,28 @@ class TParallelThread : public TThread {
   // First entry of the stack the thread is searching on; the repetition walk never goes below it.
   TSearchStack* StackFirst;
 
+  // Counts a node and makes the per-node stop check.  Both shared counters are updated in batches:
+  // one atomic add per node from every thread would keep their cache line bouncing between processors.
+  bool CountNodeAndCheckStop() {
+    PendingNodes++;
+    if (State->AbortSearch.load(std::memory_order_relaxed)) return true;
+    if (++PendingChecks < CheckBatch()) return false;
+    return FlushAndCheckStop();
+  }
+  // Publishes the nodes counted so far (before anyone reads the total).
+  void FlushNodes() {
+    if (PendingNodes) State->TotalNodes.fetch_add(PendingNodes, std::memory_order_relaxed);
+    PendingNodes = 0;
+  }
+
  protected:
   void Execute() override;
+
+ private:
+  int32_t CheckBatch() const { return State->NodeInterval < 64 ? (State->NodeInterval > 0 ? State->NodeInterval : 1) : 64; }
+  bool FlushAndCheckStop();
+  int64_t PendingNodes = 0;
+  int32_t PendingChecks = 0;
 };
 
 // One thread per usable processor, or Threads threads (tests and benchmarks of oversubscription).

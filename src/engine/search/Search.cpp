@@ -21,6 +21,15 @@ inline int32_t StaticScore(const TState* S, const TPosition* P) { return S->UseF
 
 }  // namespace
 
+bool TParallelThread::FlushAndCheckStop() {
+  const int32_t Batch = PendingChecks;
+  PendingChecks = 0;
+  FlushNodes();
+  // The same test as CheckForStop, with the calls of a whole batch counted at once.
+  if (State->CheckCounter.fetch_add(Batch, std::memory_order_relaxed) + Batch < State->NodeInterval) return false;
+  return CheckForStop(State, ThreadIndex == 0, true);
+}
+
 void TParallelThread::ClearSearchStack(TSearchStack* SS) {
   SS->CurrentMove = 0;
   SS->Extensions = 0;
@@ -45,9 +54,8 @@ void TParallelThread::UpdateHistory(const TPosition* P, TSearchStack* SS, TMove 
 int32_t TParallelThread::QuiescenceSearch(TSearchStack* SS, TPosition* P, int32_t Depth, int32_t Ply, int32_t Alpha,
                                           int32_t Beta) {
   ClearSearchStack(SS);
-  State->TotalNodes.fetch_add(1, std::memory_order_relaxed);
   SS->Hash = P->Hash;
-  if (ShouldStop(ThreadSplitPoint) || CheckForStop(State, ThreadIndex == 0, false)) return 0;
+  if (CountNodeAndCheckStop() || ShouldStop(ThreadSplitPoint)) return 0;
 
   const int32_t Static = StaticScore(State, P);
   if (Ply >= MaxPly - 1) return StaticScore(State, P);
@@ -95,8 +103,7 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
                                          int32_t Ply, int32_t Alpha, int32_t Beta, bool NullMove) {
   if (ShouldStop(ThreadSplitPoint)) return 0;
   if (Depth <= 0) return QuiescenceSearch(SS, P, 0, Ply, Alpha, Beta);
-  State->TotalNodes.fetch_add(1, std::memory_order_relaxed);
-  if (CheckForStop(State, ThreadIndex == 0, false)) return 0;
+  if (CountNodeAndCheckStop()) return 0;
 
   const TMove LastMove = (SS - 1)->CurrentMove;
   ClearSearchStack(SS);

@@ -185,11 +185,16 @@ class SearchNode : public ::testing::Test {
 
   TParallelThread* Thread() { return S->Threads[0]; }
 
+  // Threads publish their node counts in batches; a direct call publishes its own when it returns.
   int32_t Quiescence(TSearchStack* SS, int Ply, int Alpha, int Beta) {
-    return Thread()->QuiescenceSearch(SS, &P, 0, Ply, Alpha, Beta);
+    const int32_t Score = Thread()->QuiescenceSearch(SS, &P, 0, Ply, Alpha, Beta);
+    Thread()->FlushNodes();
+    return Score;
   }
   int32_t NegaScout(TSearchStack* SS, int Depth, int Ply, int Alpha, int Beta, TNodeType Type = NTPV) {
-    return Thread()->NegaScoutSearch(SS, Type, &P, Depth, Ply, Alpha, Beta, true);
+    const int32_t Score = Thread()->NegaScoutSearch(SS, Type, &P, Depth, Ply, Alpha, Beta, true);
+    Thread()->FlushNodes();
+    return Score;
   }
   long long Nodes() const { return S->TotalNodes.load(); }
 

@@ -1,0 +1,836 @@
+// The UCI dialogue: whole conversations with the real executable (UciDialogue, UciTimeUse), and state
+// checks made by running the dialogue inside the test process on a pipe (UciState).
+#include <gtest/gtest.h>
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <random>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "EngineProcess.h"
+#include "Replay.h"
+#include "TestSupport.h"
+#include "engine/board/Position.h"
+#include "engine/frontend/Input.h"
+#include "engine/frontend/UCI.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using e2e::Patience;
+using e2e::TEngineProcess;
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+const std::string MovePattern = "[a-h][1-8][a-h][1-8][nbrq]?";
+const std::regex BestMoveLine("bestmove (" + MovePattern + ")( ponder (" + MovePattern + "))?");
+const std::regex CompleteInfoLine("info depth ([0-9]+) score cp -?[0-9]+ time [0-9]+ nodes [0-9]+ nps [0-9]+ pv((?: " +
+                                  MovePattern + ")*)");
+const std::regex OpenInfoLine("info depth [0-9]+ ");
+
+long long MsSince(Clock::time_point Start) {
+  return std::chrono::duration_cast<milliseconds>(Clock::now() - Start).count();
+}
+
+// What the engine itself counts: the processors this process may run on, at most 32.
+int UsableProcessorCount() {
+  cpu_set_t Set;
+  CPU_ZERO(&Set);
+  if (sched_getaffinity(0, sizeof Set, &Set) != 0) return 1;
+  const int Count = CPU_COUNT(&Set);
+  return Count > 32 ? 32 : Count < 1 ? 1 : Count;
+}
+
+std::vector<std::string> Words(const std::string& Text) {
+  std::vector<std::string> Result;
+  size_t At = 0;
+  while (At < Text.size()) {
+    const size_t End = Text.find(' ', At);
+    const size_t Stop = End == std::string::npos ? Text.size() : End;
+    if (Stop > At) Result.push_back(Text.substr(At, Stop - At));
+    At = Stop + 1;
+  }
+  return Result;
+}
+
+// The lines an engine wrote for one "go", through its "bestmove" line.
+struct TAnswer {
+  bool Complete = false;  // the bestmove line arrived and parsed
+  std::vector<std::string> Lines;
+  std::string Move, Ponder;
+  long long Ms = 0;  // from writing "go" to reading "bestmove"
+};
+
+// Earlier: lines of the same search already read by the caller.
+TAnswer ReadAnswer(TEngineProcess& Engine, milliseconds Timeout, Clock::time_point Since,
+                   const std::vector<std::string>& Earlier = {}) {
+  TAnswer Answer;
+  Answer.Lines = Earlier;
+  std::string Last;
+  if (!Engine.ReadUntilPrefix("bestmove", Last, Timeout, &Answer.Lines)) return Answer;
+  Answer.Ms = MsSince(Since);
+  std::smatch Match;
+  if (!std::regex_match(Last, Match, BestMoveLine)) return Answer;
+  Answer.Move = Match[1];
+  Answer.Ponder = Match[3];
+  Answer.Complete = true;
+  return Answer;
+}
+
+TAnswer Go(TEngineProcess& Engine, const std::string& GoLine, milliseconds Timeout) {
+  const auto Start = Clock::now();
+  if (!Engine.Send(GoLine)) return {};
+  return ReadAnswer(Engine, Timeout, Start);
+}
+
+std::string Dump(const std::vector<std::string>& Lines) {
+  std::string Text;
+  for (const std::string& Line : Lines) Text += "  | " + Line + "\n";
+  return Text;
+}
+
+// The moves answered are consistent with each other: the bare move line before "bestmove" names the
+// same move, which heads the last complete principal variation, and the ponder move is that variation's
+// second move.
+void ExpectConsistent(const TAnswer& Answer) {
+  ASSERT_TRUE(Answer.Complete) << Dump(Answer.Lines);
+  ASSERT_GE(Answer.Lines.size(), 2u);
+  EXPECT_EQ(Answer.Lines[Answer.Lines.size() - 2], Answer.Move) << Dump(Answer.Lines);
+  std::vector<std::string> PV;
+  for (const std::string& Line : Answer.Lines) {
+    std::smatch Match;
+    if (std::regex_match(Line, Match, CompleteInfoLine)) PV = Words(Match[2]);
+  }
+  if (PV.empty()) {
+    // Stopped inside the first iteration: a move of its own, with nothing to ponder on.
+    EXPECT_EQ(Answer.Ponder, "") << Dump(Answer.Lines);
+    return;
+  }
+  EXPECT_EQ(PV[0], Answer.Move) << Dump(Answer.Lines);
+  EXPECT_EQ(PV.size() > 1 ? PV[1] : "", Answer.Ponder) << Dump(Answer.Lines);
+}
+
+class UciDialogue : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(Engine.Start(TALVARIND_EXE, {"uci"})); }
+  void TearDown() override {
+    if (!Engine.Running()) return;
+    Engine.Send("quit");
+    EXPECT_TRUE(Engine.Wait(Patience(5s)).Clean());
+  }
+
+  std::string Next(milliseconds Timeout = Patience(10s)) {
+    std::string Line;
+    if (!Engine.ReadLine(Line, Timeout)) ADD_FAILURE() << "no line within " << Timeout.count() << " ms";
+    return Line;
+  }
+  // Waits for the engine to have handled everything sent so far.
+  void Sync() {
+    Engine.Send("isready");
+    std::string Line;
+    std::vector<std::string> Seen;
+    EXPECT_TRUE(Engine.ReadUntil([](const std::string& L) { return L == "readyok"; }, Line, Patience(10s), &Seen))
+        << Dump(Seen);
+  }
+  // Reads until a complete info line of at least Depth, so a search is known to be well under way.
+  void AwaitDepth(int Depth, std::vector<std::string>* Seen = nullptr) {
+    std::string Line;
+    EXPECT_TRUE(Engine.ReadUntil(
+        [Depth](const std::string& L) {
+          std::smatch Match;
+          return std::regex_match(L, Match, CompleteInfoLine) && std::stoi(Match[1]) >= Depth;
+        },
+        Line, Patience(20s), Seen));
+  }
+
+  TEngineProcess Engine;
+};
+
+TEST_F(UciDialogue, IdentifiesItselfAndItsOptions) {
+  const int N = UsableProcessorCount();
+  Engine.Send("uci");
+  EXPECT_EQ(Next(), "id name Talvarind 1.00.2012.04.10.0112");
+  EXPECT_EQ(Next(), "id author Yorvane 'Kesk' Drummelt");
+  EXPECT_EQ(Next(), "option name Threads type spin default " + std::to_string(N) + " min 1 max " + std::to_string(N));
+  EXPECT_EQ(Next(), "option name ThreadSleeping type check default false");
+  EXPECT_EQ(Next(), "option name FastEval type check default false");
+  EXPECT_EQ(Next(), "uciok");
+  Engine.Send("isready");
+  EXPECT_EQ(Next(), "readyok");
+
+  // Options set by the interface are reported as the current defaults; Threads keeps announcing the
+  // threads that exist, whatever was asked for.
+  for (const char* Value : {"0", "1000", "lots"}) {
+    Engine.Send(std::string("setoption name Threads value ") + Value);
+    Engine.Send("setoption name ThreadSleeping value true");
+    Engine.Send("setoption name FastEval value true");
+    Engine.Send("uci");
+    EXPECT_EQ(Next(), "id name Talvarind 1.00.2012.04.10.0112");
+    EXPECT_EQ(Next(), "id author Yorvane 'Kesk' Drummelt");
+    EXPECT_EQ(Next(), "option name Threads type spin default " + std::to_string(N) + " min 1 max " +
+                          std::to_string(N));
+    EXPECT_EQ(Next(), "option name ThreadSleeping type check default true");
+    EXPECT_EQ(Next(), "option name FastEval type check default true");
+    EXPECT_EQ(Next(), "uciok");
+  }
+  // Only the exact word "true" switches an option on.
+  Engine.Send("setoption name FastEval value TRUE");
+  Engine.Send("setoption name ThreadSleeping value True");
+  Engine.Send("uci");
+  std::vector<std::string> Lines;
+  for (int I = 0; I < 6; I++) Lines.push_back(Next());
+  EXPECT_EQ(Lines[3], "option name ThreadSleeping type check default false");
+  EXPECT_EQ(Lines[4], "option name FastEval type check default false");
+
+  // With threads asked down to none, the search still runs (on one thread), and sleeping idle threads
+  // are woken for it.
+  Engine.Send("setoption name Threads value 0");
+  Engine.Send("setoption name ThreadSleeping value true");
+  ExpectConsistent(Go(Engine, "go depth 5", Patience(20s)));
+  Engine.Send("setoption name Threads value 1000");
+  ExpectConsistent(Go(Engine, "go depth 5", Patience(20s)));
+  Engine.Send("quit");
+  EXPECT_TRUE(Engine.Wait(Patience(5s)).Clean());
+}
+
+TEST_F(UciDialogue, IgnoresWhatItDoesNotUnderstand) {
+  // A blank before the command, another letter case, unknown words, empty lines and CR LF endings: none
+  // of it is answered, and the next real command is answered as the next line.
+  for (const char* Line : {"  isready", "\tisready", "ISREADY", "IsReady", "xyzzy", "", "   ", "debug on",
+                           "register later", "ponderhit", "stop", "setoption name Hash value 64",
+                           "position nonsense", "go_on"})
+    Engine.Send(Line);
+  Engine.SendRaw("isready\r\n");
+  EXPECT_EQ(Next(), "readyok");
+  // Words after a command are ignored by commands that take none. Lines are answered in order, so this
+  // reply coming next also shows that the empty line after the CR was not answered.
+  Engine.Send("isready now please");
+  EXPECT_EQ(Next(), "readyok");
+  Engine.Send("isready");
+  EXPECT_EQ(Next(), "readyok");
+}
+
+TEST_F(UciDialogue, GoDepthOneAnswersOneIterationThenTheMove) {
+  // The illegal e1e1 ends the move list: g1f3 after it is not played, so White is to move.
+  Engine.Send("position startpos moves e2e4 e7e5 e1e1 g1f3");
+  const TAnswer White = Go(Engine, "go depth 1", Patience(10s));
+  ASSERT_TRUE(White.Complete) << Dump(White.Lines);
+  ASSERT_EQ(White.Lines.size(), 3u) << Dump(White.Lines);
+  std::smatch Match;
+  ASSERT_TRUE(std::regex_match(White.Lines[0], Match, CompleteInfoLine)) << White.Lines[0];
+  EXPECT_EQ(Match[1], "1");
+  ExpectConsistent(White);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", "e7e5"}), White.Move)) << White.Move;
+  if (!White.Ponder.empty()) {
+    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", "e7e5", White.Move}), White.Ponder)) << White.Ponder;
+  }
+
+  // The engine played its move on its own board: a second "go" answers for Black.
+  const TAnswer Black = Go(Engine, "go depth 1", Patience(10s));
+  ExpectConsistent(Black);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", "e7e5", White.Move}), Black.Move)) << Black.Move;
+
+  // A new game starts from the initial position.
+  Engine.Send("ucinewgame");
+  const TAnswer Fresh = Go(Engine, "go depth 2", Patience(10s));
+  ExpectConsistent(Fresh);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Fresh.Move)) << Fresh.Move;
+  int Complete = 0;
+  for (const std::string& Line : Fresh.Lines) Complete += std::regex_match(Line, CompleteInfoLine);
+  EXPECT_EQ(Complete, 2) << Dump(Fresh.Lines);
+}
+
+TEST_F(UciDialogue, FenWithMovesIsSetUp) {
+  // White castles, Black takes the queen: the answer must be legal for White in the position that only
+  // both moves together lead to.
+  const std::string Fen = "r3k2r/pppq1ppp/8/8/8/8/PPPQ1PPP/R3K2R w KQkq - 0 1";
+  Engine.Send("position fen " + Fen + " moves e1g1 d7d2");
+  const TAnswer Answer = Go(Engine, "go depth 3", Patience(10s));
+  ExpectConsistent(Answer);
+  TState* S = e2e::Replay({"e1g1", "d7d2"}, Fen);
+  ASSERT_NE(S, nullptr);
+  EXPECT_TRUE(e2e::IsLegalMove(S, Answer.Move)) << Answer.Move;
+
+  // "epd" reads the same way; a later position command replaces the game, it does not add to it.
+  Engine.Send("position epd " + Fen + " moves e1c1");
+  const TAnswer Long = Go(Engine, "go depth 3", Patience(10s));
+  ExpectConsistent(Long);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e1c1"}, Fen), Long.Move)) << Long.Move;
+}
+
+TEST_F(UciDialogue, IsReadyWaitsForTheSearch) {
+  Engine.Send("go infinite");
+  std::vector<std::string> During;
+  AwaitDepth(2, &During);
+  Engine.Send("isready");
+  // Everything during the search is info lines; "isready" is consumed by the search without reply.
+  std::string Line;
+  const auto Until = Clock::now() + 500ms;
+  while (Clock::now() < Until && Engine.ReadLine(Line, 50ms)) During.push_back(Line);
+  for (const std::string& L : During) EXPECT_EQ(L.rfind("info depth ", 0), 0u) << L;
+  Engine.Send("stop");
+  const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Clock::now(), During);
+  ExpectConsistent(Answer);
+  for (const std::string& L : Answer.Lines) EXPECT_NE(L, "readyok");
+  Engine.Send("isready");
+  EXPECT_EQ(Next(), "readyok");
+}
+
+TEST_F(UciDialogue, StopAnswersPromptly) {
+  Engine.Send("position startpos moves d2d4 d7d5 c2c4");
+  Engine.Send("go infinite");
+  std::vector<std::string> Before;
+  AwaitDepth(1, &Before);
+  std::this_thread::sleep_for(1s);
+  const auto Stop = Clock::now();
+  Engine.Send("stop");
+  const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Stop, Before);
+  ExpectConsistent(Answer);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"d2d4", "d7d5", "c2c4"}), Answer.Move)) << Answer.Move;
+  // The search polls its input every 50 ms at the least.
+  EXPECT_LE(Answer.Ms, Patience(100ms).count()) << "stop to bestmove";
+  std::printf("[          ] stop to bestmove: %lld ms\n", Answer.Ms);
+  // Back to reading commands.
+  Engine.Send("isready");
+  EXPECT_EQ(Next(), "readyok");
+}
+
+TEST_F(UciDialogue, QuitDuringSearchStillAnswers) {
+  Engine.Send("go infinite");
+  std::vector<std::string> Before;
+  AwaitDepth(2, &Before);
+  Engine.Send("quit");
+  const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Clock::now(), Before);
+  ExpectConsistent(Answer);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answer.Move));
+  const e2e::TExit Exit = Engine.Wait(Patience(5s));
+  EXPECT_TRUE(Exit.Clean()) << "code " << Exit.Code << " signal " << Exit.Signal;
+  std::string Line;
+  EXPECT_FALSE(Engine.ReadLine(Line, 100ms)) << Line;
+}
+
+TEST_F(UciDialogue, EndOfInputEndsTheDialogue) {
+  // Between commands: what was sent is still answered, then the engine leaves.
+  Engine.Send("isready");
+  Engine.CloseInput();
+  EXPECT_EQ(Next(), "readyok");
+  const e2e::TExit Exit = Engine.Wait(Patience(5s));
+  EXPECT_TRUE(Exit.Clean()) << "code " << Exit.Code << " signal " << Exit.Signal;
+
+  // During a search: the search stops, the move is still answered, and the process is gone soon after.
+  TEngineProcess Searching;
+  ASSERT_TRUE(Searching.Start(TALVARIND_EXE, {"uci"}));
+  Searching.Send("go infinite");
+  std::string Line;
+  std::vector<std::string> Before;
+  ASSERT_TRUE(Searching.ReadUntil([](const std::string& L) { return std::regex_match(L, CompleteInfoLine); }, Line,
+                                  Patience(20s), &Before));
+  std::this_thread::sleep_for(300ms);
+  const auto Closed = Clock::now();
+  Searching.CloseInput();
+  const TAnswer Answer = ReadAnswer(Searching, Patience(5s), Closed, Before);
+  ExpectConsistent(Answer);
+  const e2e::TExit Gone = Searching.Wait(Patience(5s));
+  const long long Ms = MsSince(Closed);
+  EXPECT_TRUE(Gone.Clean()) << "code " << Gone.Code << " signal " << Gone.Signal;
+  EXPECT_LE(Ms, Patience(200ms).count()) << "end of input to process exit";
+  std::printf("[          ] end of input to exit: %lld ms\n", Ms);
+}
+
+TEST_F(UciDialogue, LaterGoWordsOverrideEarlierOnes) {
+  // "infinite" cancels the depth and node limits before it: the search goes past them until stopped.
+  Engine.Send("go depth 2 nodes 500 infinite");
+  std::vector<std::string> Seen;
+  AwaitDepth(5, &Seen);
+  Engine.Send("stop");
+  ExpectConsistent(ReadAnswer(Engine, Patience(5s), Clock::now(), Seen));
+
+  // A node limit ends the search by itself (after the first two iterations).
+  Engine.Send("ucinewgame");
+  const TAnswer Nodes = Go(Engine, "go nodes 20000", Patience(20s));
+  ExpectConsistent(Nodes);
+
+  // Unknown words and their numbers are skipped; the known ones still count.
+  Engine.Send("ucinewgame");
+  const TAnswer Skipped = Go(Engine, "go searchmoves e2e4 mate 3 depth 2", Patience(20s));
+  ExpectConsistent(Skipped);
+  int Deepest = 0;
+  for (const std::string& Line : Skipped.Lines) {
+    std::smatch Match;
+    if (std::regex_match(Line, Match, CompleteInfoLine)) Deepest = std::stoi(Match[1]);
+  }
+  EXPECT_EQ(Deepest, 2) << Dump(Skipped.Lines);
+}
+
+TEST_F(UciDialogue, AnswersEvenWhenTheBudgetEndsInTheFirstIteration) {
+  // 56 ms per move leaves a budget of 2 ms after the reserve: the first iteration cannot finish in it,
+  // yet an interface waits for its move all the same.
+  for (int Round = 0; Round < 3; Round++) {
+    Engine.Send("ucinewgame");
+    Engine.Send("position startpos");
+    Sync();
+    const TAnswer Answer = Go(Engine, "go movetime 56", Patience(1s));
+    ExpectConsistent(Answer);
+    if (!Answer.Complete) {
+      // Whatever the engine did, it must not leave a search running into the next test.
+      Engine.Send("stop");
+      return;
+    }
+    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answer.Move)) << Answer.Move;
+  }
+}
+
+// A game of random legal moves, long enough to pass the 256 half-moves that a game record of the old
+// size would hold, and still open at its end.
+std::vector<std::string> LongRandomGame(int HalfMoves) {
+  for (uint32_t Seed = 1;; Seed++) {
+    std::mt19937 Random(Seed);
+    std::vector<std::string> Game;
+    TState* S = e2e::Replay({});
+    bool Open = true;
+    while (Open && int(Game.size()) < HalfMoves) {
+      const std::vector<std::string> Legal = e2e::LegalMoves(S);
+      if (Legal.empty()) {
+        Open = false;
+        break;
+      }
+      const std::string Move = Legal[Random() % Legal.size()];
+      Game.push_back(Move);
+      S = e2e::Replay(Game);
+    }
+    if (Open && !e2e::LegalMoves(S).empty()) return Game;
+  }
+}
+
+TEST_F(UciDialogue, LongGameIsSetUpWhole) {
+  const std::vector<std::string> Game = LongRandomGame(300);
+  ASSERT_EQ(Game.size(), 300u);
+  Engine.Send("position startpos moves " + e2e::Join(Game));
+  const TAnswer Answer = Go(Engine, "go depth 2", Patience(20s));
+  ExpectConsistent(Answer);
+  TState* S = e2e::Replay(Game);
+  ASSERT_NE(S, nullptr);
+  EXPECT_TRUE(e2e::IsLegalMove(S, Answer.Move)) << Answer.Move << " after " << e2e::Join(Game);
+  // A second position command with the whole game once more replaces the first.
+  std::vector<std::string> Longer = Game;
+  Longer.push_back(Answer.Move);
+  Engine.Send("position startpos moves " + e2e::Join(Longer));
+  const TAnswer Next = Go(Engine, "go depth 2", Patience(20s));
+  ExpectConsistent(Next);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay(Longer), Next.Move)) << Next.Move;
+}
+
+// The engine's use of its clock, as a GUI measures it. These need an unloaded, unsanitized build: the
+// sanitizers slow the engine several times over while its budget stays the same, so its fixed reserve
+// of 50 ms per move no longer covers the overhead.
+class UciTimeUse : public UciDialogue {
+ protected:
+  void SetUp() override {
+    if (e2e::Sanitized()) GTEST_SKIP() << "time use is measured in the plain build only";
+    UciDialogue::SetUp();
+    // As an interface does: the clock starts once the engine has said it is ready.
+    Engine.Send("uci");
+    Sync();
+  }
+};
+
+TEST_F(UciTimeUse, StaysWithinItsClock) {
+  // Sixty thinks on a clock of one second plus 100 ms a move; a game that ends sooner is followed by a
+  // new one on fresh clocks.
+  std::vector<std::string> Game;
+  const long long Start = 1000, Increment = 100;
+  long long ClockMs[2] = {Start, Start};
+  long long Longest = 0;
+  int Games = 1;
+  for (int Think = 0; Think < 60; Think++) {
+    TState* S = e2e::Replay(Game);
+    ASSERT_NE(S, nullptr);
+    if (e2e::LegalMoves(S).empty()) {
+      Game.clear();
+      ClockMs[0] = ClockMs[1] = Start;
+      Games++;
+      Engine.Send("ucinewgame");
+    }
+    const int Mover = int(Game.size() % 2);
+    Engine.Send(Game.empty() ? "position startpos" : "position startpos moves " + e2e::Join(Game));
+    Sync();
+    const TAnswer Answer =
+        Go(Engine,
+           "go wtime " + std::to_string(ClockMs[0]) + " btime " + std::to_string(ClockMs[1]) + " winc " +
+               std::to_string(Increment) + " binc " + std::to_string(Increment),
+           milliseconds(ClockMs[Mover] + 5000));
+    ASSERT_TRUE(Answer.Complete) << "no bestmove after " << Game.size() << " half-moves within the clock and 5 s\n"
+                                 << Dump(Answer.Lines);
+    EXPECT_LT(Answer.Ms, ClockMs[Mover]) << "after " << Game.size() << " half-moves";
+    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay(Game), Answer.Move)) << Answer.Move;
+    ClockMs[Mover] += Increment - Answer.Ms;
+    if (Answer.Ms > Longest) Longest = Answer.Ms;
+    Game.push_back(Answer.Move);
+  }
+  std::printf("[          ] 60 thinks in %d game(s), longest %lld ms, clocks left %lld / %lld ms\n", Games, Longest,
+              ClockMs[0], ClockMs[1]);
+}
+
+TEST_F(UciTimeUse, MoveTimeIsKept) {
+  Engine.Send("position startpos moves e2e4");
+  const TAnswer Answer = Go(Engine, "go movetime 1000", Patience(5s));
+  ExpectConsistent(Answer);
+  EXPECT_LT(Answer.Ms, 1000) << Dump(Answer.Lines);
+  std::printf("[          ] movetime 1000 answered after %lld ms\n", Answer.Ms);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// In-process: the dialogue runs on this process's engine state with its input on a pipe and its output
+// caught in a file, so that the state it leaves can be read.
+
+void WriteAll(int Fd, std::string_view Text) {
+  while (!Text.empty()) {
+    const ssize_t Count = write(Fd, Text.data(), Text.size());
+    if (Count <= 0) return;
+    Text.remove_prefix(size_t(Count));
+  }
+}
+
+// Leaves the input layer on an empty pipe whose writer is gone, so that nothing later waits on it.
+void ParkInput() {
+  static const int Parked = [] {
+    int Fds[2];
+    if (pipe(Fds) != 0) return -1;
+    close(Fds[1]);
+    return Fds[0];
+  }();
+  InputAttach(Parked);
+}
+
+class UciState : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    S = TestState();
+    Saved.MaxDepth = S->MaxDepth;
+    Saved.MaxMoves = S->MaxMoves;
+    Saved.MaxNodes = S->MaxNodes;
+    Saved.MaxTime = S->MaxTime;
+    Saved.MaxThreadCount = S->MaxThreadCount;
+    Saved.UsedThreadCount = S->UsedThreadCount;
+    Saved.UseThreadSleeping = S->UseThreadSleeping;
+    Saved.UseFastEval = S->UseFastEval;
+    Saved.Pondering = S->Pondering;
+    Saved.Mode = S->Mode;
+    Saved.DumpState = S->DumpState;
+    Saved.NodeInterval = S->NodeInterval;
+  }
+  void TearDown() override {
+    S->MaxDepth = Saved.MaxDepth;
+    S->MaxMoves = Saved.MaxMoves;
+    S->MaxNodes = Saved.MaxNodes;
+    S->MaxTime = Saved.MaxTime;
+    S->MaxThreadCount = Saved.MaxThreadCount;
+    S->UsedThreadCount = Saved.UsedThreadCount;
+    S->UseThreadSleeping = Saved.UseThreadSleeping;
+    S->UseFastEval = Saved.UseFastEval;
+    S->Pondering = Saved.Pondering;
+    S->Mode = Saved.Mode;
+    S->DumpState = Saved.DumpState;
+    S->NodeInterval = Saved.NodeInterval;
+    S->Quit = false;
+    ParkInput();
+    TestState();
+  }
+
+  // Runs the dialogue on Input (then the end of input) and returns what it wrote.
+  std::string Dialogue(std::string_view Input, std::string FirstLine = "") {
+    int Fds[2];
+    if (pipe(Fds) != 0) {
+      ADD_FAILURE() << "pipe";
+      return "";
+    }
+    std::thread Writer([&] {
+      WriteAll(Fds[1], Input);
+      close(Fds[1]);
+    });
+    InputAttach(Fds[0]);
+    std::fflush(stdout);
+    FILE* Capture = std::tmpfile();
+    const int Terminal = dup(STDOUT_FILENO);
+    dup2(fileno(Capture), STDOUT_FILENO);
+    auto Run = std::async(std::launch::async, [&] { UCI(S, FirstLine); });
+    const bool Hung = Run.wait_for(Patience(30s)) == std::future_status::timeout;
+    if (Hung) {
+      S->AbortSearch = true;
+      S->Quit = true;
+    }
+    Run.wait();
+    Writer.join();
+    std::fflush(stdout);
+    dup2(Terminal, STDOUT_FILENO);
+    close(Terminal);
+    std::string Output;
+    std::rewind(Capture);
+    char Chunk[4096];
+    size_t Count;
+    while ((Count = std::fread(Chunk, 1, sizeof Chunk, Capture)) > 0) Output.append(Chunk, Count);
+    std::fclose(Capture);
+    ParkInput();
+    close(Fds[0]);
+    if (Hung) ADD_FAILURE() << "the dialogue did not return at the end of its input";
+    return Output;
+  }
+
+  struct {
+    int32_t MaxDepth, MaxMoves, MaxNodes, MaxThreadCount, UsedThreadCount, UseThreadSleeping, UseFastEval,
+        Pondering, Mode, DumpState, NodeInterval;
+    int64_t MaxTime;
+  } Saved;
+  TState* S = nullptr;
+};
+
+TEST_F(UciState, StartSetsTheDialogueUp) {
+  S->Mode = MNone;
+  S->DumpState = false;
+  S->MaxDepth = 14;
+  e2e::Replay({"e2e4", "e7e5"});
+  EXPECT_EQ(Dialogue(""), "");
+  EXPECT_EQ(S->Mode, MUCI);
+  EXPECT_TRUE(S->DumpState);
+  EXPECT_EQ(S->MaxDepth, 256);
+  EXPECT_EQ(S->HistoryPly, 0);
+  EXPECT_EQ(S->Position.Side, CWhite);
+  EXPECT_EQ(S->Position.Board[SQ_E2], PWhitePawn);
+}
+
+TEST_F(UciState, FirstLineQuitAndEndOfInput) {
+  // The first line is answered before anything is read.
+  const std::string Uci = Dialogue("isready\n", "uci");
+  EXPECT_EQ(Uci.rfind("id name Talvarind ", 0), 0u) << Uci;
+  EXPECT_NE(Uci.find("uciok\nreadyok\n"), std::string::npos) << Uci;
+  EXPECT_EQ(Dialogue("isready\n", "isready"), "readyok\nreadyok\n");
+  // "quit" ends the dialogue: what follows it is not read.
+  EXPECT_EQ(Dialogue("quit\nisready\n"), "");
+  EXPECT_EQ(Dialogue("", "quit"), "");
+  // The end of input ends it too, after the last line; one without a line end still counts.
+  EXPECT_EQ(Dialogue("isready\nisready"), "readyok\nreadyok\n");
+}
+
+TEST_F(UciState, ThreadsOption) {
+  const int32_t Count = S->ThreadCount;
+  auto Set = [&](const std::string& Line) { EXPECT_EQ(Dialogue(Line + "\n"), "") << Line; };
+  Set("setoption name Threads value 1");
+  EXPECT_EQ(S->MaxThreadCount, 1);
+  EXPECT_EQ(S->UsedThreadCount, 1);
+  // None asked for: at least one is still used.
+  Set("setoption name Threads value 0");
+  EXPECT_EQ(S->MaxThreadCount, 0);
+  EXPECT_EQ(S->UsedThreadCount, 1);
+  Set("setoption name Threads value -3");
+  EXPECT_EQ(S->MaxThreadCount, -3);
+  EXPECT_EQ(S->UsedThreadCount, 1);
+  // More than exist: cut to the threads there are.
+  Set("setoption name Threads value 1000");
+  EXPECT_EQ(S->MaxThreadCount, Count);
+  EXPECT_EQ(S->UsedThreadCount, Count);
+  Set("setoption name Threads value 1");
+  // No number, or one out of the 32-bit range: nothing changes.
+  for (const char* Line : {"setoption name Threads value two", "setoption name Threads value 4294967297",
+                           "setoption name Threads value 1x", "setoption name Threads value",
+                           "setoption name Threads", "setoption name Threads value 2 3",
+                           "setoption name threads value 2", "setoption name Threads Count value 2"}) {
+    Set(Line);
+    EXPECT_EQ(S->MaxThreadCount, 1) << Line;
+    EXPECT_EQ(S->UsedThreadCount, 1) << Line;
+  }
+  // Every word before "value" but "name" makes up the name, so the "name" word is optional.
+  Set("setoption Threads value 1000");
+  EXPECT_EQ(S->MaxThreadCount, Count);
+  Set("setoption name Threads value   1  ");
+  EXPECT_EQ(S->MaxThreadCount, 1);
+  // The search runs on the threads chosen.
+  EXPECT_NE(Dialogue("go depth 4\n").find("\nbestmove "), std::string::npos);
+}
+
+TEST_F(UciState, CheckOptions) {
+  struct TCase {
+    const char* Value;
+    bool On;
+  };
+  for (const TCase& Case : {TCase{"true", true}, TCase{"false", false}, TCase{"TRUE", false},
+                            TCase{"  true  ", true}, TCase{"True", false}, TCase{"true false", false},
+                            TCase{"1", false}}) {
+    S->UseFastEval = !Case.On;
+    S->UseThreadSleeping = !Case.On;
+    EXPECT_EQ(Dialogue(std::string("setoption name FastEval value ") + Case.Value + "\n" +
+                       "setoption name ThreadSleeping value " + Case.Value + "\n"),
+              "");
+    EXPECT_EQ(S->UseFastEval, Case.On) << Case.Value;
+    EXPECT_EQ(S->UseThreadSleeping.load(), Case.On) << Case.Value;
+  }
+  // A name that is not an option's changes nothing.
+  S->UseFastEval = false;
+  Dialogue("setoption name Fast Eval value true\nsetoption name fasteval value true\n");
+  EXPECT_FALSE(S->UseFastEval);
+}
+
+TEST_F(UciState, PositionCommand) {
+  // Two legal moves, then an illegal one ends the list.
+  Dialogue("position startpos moves e2e4 e7e5 e1e1 g1f3\n");
+  EXPECT_EQ(S->HistoryPly, 2);
+  EXPECT_EQ(S->Position.Side, CWhite);
+  EXPECT_EQ(S->Position.Board[SQ_E4], PWhitePawn);
+  EXPECT_EQ(S->Position.Board[SQ_E5], PBlackPawn);
+  EXPECT_EQ(S->Position.Board[SQ_G1], PWhiteKnight);
+  const uint64_t AfterTwo = S->Position.Hash;
+  EXPECT_EQ(e2e::Replay({"e2e4", "e7e5"})->Position.Hash, AfterTwo);
+
+  // After the failing word the rest is read as words of "position" again.
+  Dialogue("position startpos moves e2e4 zz startpos moves d2d4\n");
+  EXPECT_EQ(S->HistoryPly, 1);
+  EXPECT_EQ(S->Position.Board[SQ_E2], PWhitePawn);
+  EXPECT_EQ(S->Position.Board[SQ_D4], PWhitePawn);
+
+  // A FEN, then a move played from it.
+  const std::string Fen = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
+  Dialogue("position fen " + Fen + " moves e1g1\n");
+  EXPECT_EQ(S->HistoryPly, 1);
+  EXPECT_EQ(S->Position.Side, CBlack);
+  EXPECT_EQ(S->Position.Board[SQ_G1], PWhiteKing);
+  EXPECT_EQ(S->Position.Board[SQ_F1], PWhiteRook);
+  EXPECT_EQ(S->Position.Board[SQ_H1], PEmpty);
+  EXPECT_EQ(S->Position.Hash, e2e::Replay({"e1g1"}, Fen)->Position.Hash);
+
+  // A FEN starts a new game record, like "startpos": the earlier moves are not kept under it.
+  Dialogue("position startpos moves e2e4 e7e5\nposition fen " + Fen + "\n");
+  EXPECT_EQ(S->HistoryPly, 0);
+  EXPECT_EQ(S->Position.Board[SQ_E1], PWhiteKing);
+  Dialogue("position startpos moves e2e4 e7e5\nposition epd " + Fen + " moves a1b1 a8b8\n");
+  EXPECT_EQ(S->HistoryPly, 2);
+  EXPECT_EQ(S->Position.Hash, e2e::Replay({"a1b1", "a8b8"}, Fen)->Position.Hash);
+
+  // "startpos" keeps the search tables, "ucinewgame" clears them.
+  Dialogue("go depth 3\nposition startpos\n");
+  EXPECT_TRUE(S->TranspositionTableDirty.load());
+  EXPECT_EQ(S->HistoryPly, 0);
+  Dialogue("go depth 3\nucinewgame\n");
+  EXPECT_FALSE(S->TranspositionTableDirty.load());
+  EXPECT_EQ(S->HistoryPly, 0);
+  EXPECT_EQ(S->Position.Board[SQ_E2], PWhitePawn);
+}
+
+TEST_F(UciState, GameRecordHoldsAThousandHalfMoves) {
+  std::string Line = "position startpos moves";
+  for (int I = 0; I < 300; I++) Line += " g1f3 g8f6 f3g1 f6g8";
+  Dialogue(Line + "\n");
+  // The record is full at 1024; the moves beyond it are dropped.
+  EXPECT_EQ(S->HistoryPly, 1024);
+  EXPECT_EQ(S->Position.Side, CWhite);
+  EXPECT_EQ(S->Position.Board[SQ_G1], PWhiteKnight);
+  EXPECT_EQ(S->Position.Board[SQ_G8], PBlackKnight);
+}
+
+TEST_F(UciState, GoSetsTheMoversClockOnly) {
+  // InitBoard at the start of the dialogue fills both clocks from these.
+  S->MaxTime = 1234;
+  S->MaxMoves = 7;
+  std::string Output = Dialogue("go wtime 5000 btime 7000 winc 100 binc 200 depth 1\n");
+  EXPECT_NE(Output.find("\nbestmove "), std::string::npos) << Output;
+  EXPECT_EQ(S->MaxTime, 5000);
+  EXPECT_EQ(S->MaxMoves, 40);
+  EXPECT_EQ(S->MaxDepth, 1);
+  EXPECT_EQ(S->MaxThinkTime, 5000 / 20 - 50);
+  EXPECT_EQ(S->TimeIncrement[SWhite], 100);
+  // Charged with the increment less the think, then one move of the forty played.
+  EXPECT_LE(S->TimeLeft[SWhite], 5100);
+  EXPECT_GT(S->TimeLeft[SWhite], 5100 - Patience(2000ms).count());
+  EXPECT_EQ(S->MovesLeft[SWhite], 39);
+  EXPECT_EQ(S->TimeLeft[SBlack], 1234);
+  EXPECT_EQ(S->MovesLeft[SBlack], 7);
+  EXPECT_EQ(S->TimeIncrement[SBlack], 0);
+  EXPECT_EQ(S->HistoryPly, 1);
+
+  // "startpos" fills the clocks from these again; e2e4 then uses one of White's seven moves.
+  S->MaxTime = 1234;
+  S->MaxMoves = 7;
+  Output = Dialogue("position startpos moves e2e4\ngo wtime 5000 btime 7000 winc 100 binc 300 movestogo 10 depth 1\n");
+  EXPECT_NE(Output.find("\nbestmove "), std::string::npos) << Output;
+  EXPECT_EQ(S->MaxTime, 7000);
+  EXPECT_EQ(S->MaxMoves, 10);
+  EXPECT_EQ(S->MaxThinkTime, 7000 / 10 - 50);
+  EXPECT_EQ(S->TimeIncrement[SBlack], 300);
+  EXPECT_LE(S->TimeLeft[SBlack], 7300);
+  EXPECT_EQ(S->MovesLeft[SBlack], 9);
+  EXPECT_EQ(S->TimeLeft[SWhite], 1234);
+  EXPECT_EQ(S->TimeIncrement[SWhite], 0);
+  EXPECT_EQ(S->MovesLeft[SWhite], 6);
+
+  // A side whose time is not a number has no clock: the search has no time limit.
+  Dialogue("go wtime soon btime 7000 depth 1\n");
+  EXPECT_EQ(S->MaxTime, 0);
+  EXPECT_EQ(S->TimeLeft[SWhite], 0);
+  EXPECT_TRUE(S->InfiniteSearch);
+  // Moves to go that is not a number gives the forty.
+  Dialogue("go movestogo many wtime 60000 btime 60000 depth 1\n");
+  EXPECT_EQ(S->MaxMoves, 40);
+  EXPECT_EQ(S->MaxThinkTime, 60000 / 20 - 50);
+  EXPECT_FALSE(S->InfiniteSearch);
+}
+
+TEST_F(UciState, GoTimeModes) {
+  // Fixed time per move: the clock is refilled to it after the move.
+  Dialogue("go movetime 1000 depth 1\n");
+  EXPECT_EQ(S->MaxThinkTime, 887);
+  EXPECT_EQ(S->MaxTime, 1000);
+  EXPECT_EQ(S->MaxMoves, 1);
+  EXPECT_EQ(S->TimeLeft[SWhite], 1000);
+  EXPECT_EQ(S->MovesLeft[SWhite], 1);
+  EXPECT_EQ(S->TimeIncrement[SWhite], 0);
+  EXPECT_FALSE(S->Pondering);
+
+  // "ponder" switches pondering on for good: larger shares of the clock.
+  Dialogue("go ponder movetime 1000 depth 1\n");
+  EXPECT_TRUE(S->Pondering);
+  EXPECT_EQ(S->MaxThinkTime, 950);
+  Dialogue("go wtime 60000 btime 60000 depth 1\n");
+  EXPECT_EQ(S->MaxThinkTime, 60000 / 15 - 50);
+  S->Pondering = false;
+
+  // Without time words, and with "infinite", there is no clock; later words override earlier ones.
+  Dialogue("go wtime 60000 infinite depth 1\n");
+  EXPECT_EQ(S->MaxTime, 0);
+  EXPECT_EQ(S->MaxMoves, 1);
+  EXPECT_EQ(S->MaxDepth, 1);
+  EXPECT_EQ(S->TimeLeft[SWhite], 0);
+  EXPECT_EQ(S->MaxThinkTime, 0);
+  EXPECT_TRUE(S->InfiniteSearch);
+  Dialogue("go nodes 30000 depth 3\n");
+  EXPECT_EQ(S->MaxNodes, 30000);
+  EXPECT_EQ(S->NodeInterval, 30000);
+  EXPECT_EQ(S->MaxDepth, 3);
+  // "infinite" after limits clears them; the waiting "stop" ends the search.
+  const std::string Output = Dialogue("go depth 3 nodes 500 infinite\nstop\n");
+  EXPECT_NE(Output.find("\nbestmove "), std::string::npos) << Output;
+  EXPECT_EQ(S->MaxDepth, 0);
+  EXPECT_EQ(S->MaxNodes, 0);
+  // Numbers are signed 32-bit: one beyond gives the default.
+  Dialogue("go depth 2147483647 movetime 100\n");
+  EXPECT_EQ(S->MaxDepth, 2147483647);
+  Dialogue("go depth 2147483648 movetime 100\n");
+  EXPECT_EQ(S->MaxDepth, 0);
+  EXPECT_EQ(S->MaxThinkTime, 100 * 15 / 16 - 50);
+}
+
+TEST_F(UciState, GoWithoutAMoveAnswersNothing) {
+  // Mated side to move: only the search's own lines, no move and no "bestmove".
+  const std::string Output =
+      Dialogue("position fen rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3\ngo depth 3\nisready\n");
+  EXPECT_EQ(Output.find("bestmove"), std::string::npos) << Output;
+  EXPECT_NE(Output.find("readyok\n"), std::string::npos) << Output;
+  EXPECT_EQ(S->HistoryPly, 0);
+}
+
+}  // namespace
