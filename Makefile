@@ -3,6 +3,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
+# The face to start: uci until the interactive shell lands (make run ARGS=xboard for another).
+ARGS       ?= uci
 
 .PHONY: all build run test test-release test-asan test-tsan bench clean
 
