@@ -200,3 +200,58 @@ TEST(ParallelSearch, HugeHalfMoveCounterDoesNotBreakSplitting) {
   ASSERT_TRUE(ThinkWithin(S, std::chrono::seconds(120)));
   EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove));
 }
+
+// Who may be booked at a split point.  The pool is idle here, so its threads' records can be arranged by
+// hand.
+TEST(ParallelSearch, BookingRules) {
+  {
+    PoolOf Pool(3);
+    TState* S = Pool.S;
+    TParallelThread* Master = S->Threads[0];
+    TParallelThread* Candidate = S->Threads[1];
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Candidate->ThreadState.load() != PTSIdle && std::chrono::steady_clock::now() < Deadline)
+      std::this_thread::yield();
+    EXPECT_FALSE(Master->IsThreadAvailableTo(0)) << "a master never books itself";
+    EXPECT_TRUE(Candidate->IsThreadAvailableTo(0)) << "an idle thread without split points";
+
+    // A candidate that owns a split point may only help the threads working for it.
+    Candidate->SplitPointCount = 1;
+    Candidate->SplitPoints[0].SlavesMask = 1ull << 2;
+    EXPECT_FALSE(Candidate->IsThreadAvailableTo(0));
+    EXPECT_TRUE(Candidate->IsThreadAvailableTo(2));
+    // With two threads in use the waiting master helps its only slave without the mask test.
+    S->UsedThreadCount = 2;
+    EXPECT_TRUE(Candidate->IsThreadAvailableTo(0));
+    Candidate->SplitPoints[0].SlavesMask = 0;
+    Candidate->SplitPointCount = 0;
+
+    Candidate->ThreadState = PTSNodeWorking;
+    EXPECT_FALSE(Candidate->IsThreadAvailableTo(0)) << "a busy thread is never available";
+    S->UsedThreadCount = 1;
+    Candidate->ThreadState = PTSIdle;
+    EXPECT_FALSE(Master->HasFreeThreads()) << "only threads in use count";
+    S->UsedThreadCount = 2;
+    EXPECT_TRUE(Master->HasFreeThreads());
+  }
+  {
+    // A thread that already owns eight split points does not split again.
+    PoolOf Pool(2);
+    TState* S = Pool.S;
+    TParallelThread* Master = S->Threads[0];
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!Master->HasFreeThreads() && std::chrono::steady_clock::now() < Deadline) std::this_thread::yield();
+    ASSERT_TRUE(Master->HasFreeThreads());
+    SetUpPosition(S, "startpos");
+    Master->SplitPointCount = MaxSplitPointsPerThread;
+    TSearchStack* SS = S->SearchStack(S->HistoryPly + 1);
+    int32_t Alpha = -100, BestScore = -100, LegalMoves = 1;
+    TMove BestMove = 0;
+    EXPECT_EQ(Master->Split(SS, &S->Position, 6 * OnePly, 1, Alpha, 100, BestScore, BestMove, LegalMoves, nullptr,
+                            NTAll, 0, 0, false, false, true),
+              SRNone);
+    EXPECT_EQ(Master->SplitPointCount.load(), MaxSplitPointsPerThread);
+    EXPECT_EQ(S->Lock.load(), 0) << "the global lock is released";
+    Master->SplitPointCount = 0;
+  }
+}
