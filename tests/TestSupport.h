@@ -11,3 +11,8 @@
 TState* TestState();
 // TestState() with the position set from FEN text (or "startpos") and an empty game record.
 TState* TestStateWith(std::string_view Fen);
+
+// Writes all of Text to a file descriptor (a failure is reported to the running test).
+void WriteAll(int Fd, std::string_view Text);
+// Leaves the input layer on an empty pipe whose writer is gone, so that nothing later waits on it.
+void ParkInput();

@@ -491,24 +491,6 @@ TEST_F(UciTimeUse, MoveTimeIsKept) {
 // In-process: the dialogue runs on this process's engine state with its input on a pipe and its output
 // caught in a file, so that the state it leaves can be read.
 
-void WriteAll(int Fd, std::string_view Text) {
-  while (!Text.empty()) {
-    const ssize_t Count = write(Fd, Text.data(), Text.size());
-    if (Count <= 0) return;
-    Text.remove_prefix(size_t(Count));
-  }
-}
-
-// Leaves the input layer on an empty pipe whose writer is gone, so that nothing later waits on it.
-void ParkInput() {
-  static const int Parked = [] {
-    int Fds[2];
-    if (pipe(Fds) != 0) return -1;
-    close(Fds[1]);
-    return Fds[0];
-  }();
-  InputAttach(Parked);
-}
 
 class UciState : public ::testing::Test {
  protected:

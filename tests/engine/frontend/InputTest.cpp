@@ -13,30 +13,13 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "engine/frontend/Input.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-void WriteAll(int Fd, std::string_view Text) {
-  while (!Text.empty()) {
-    ssize_t Count = write(Fd, Text.data(), Text.size());
-    ASSERT_GT(Count, 0);
-    Text.remove_prefix(size_t(Count));
-  }
-}
-
-// Leaves the layer on an empty pipe whose writer is gone, so nothing after these tests waits on it.
-void ParkInput() {
-  static const int Parked = [] {
-    int Fds[2];
-    if (pipe(Fds) != 0) return -1;
-    close(Fds[1]);
-    return Fds[0];
-  }();
-  InputAttach(Parked);
-}
 
 struct TLineRead {
   bool Ok;

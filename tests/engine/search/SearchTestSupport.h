@@ -106,16 +106,6 @@ class TThinkSettings {
   int32_t MovesLeft[2];
 };
 
-// Leaves the input layer on an empty pipe whose writer is gone, so nothing later waits on it.
-inline void ParkInput() {
-  static const int Parked = [] {
-    int Fds[2];
-    if (pipe(Fds) != 0) return -1;
-    close(Fds[1]);
-    return Fds[0];
-  }();
-  InputAttach(Parked);
-}
 
 // The input layer on a pipe of our own. The writer stays open until Close, so a search that polls sees
 // nothing waiting rather than the end of input (which would end the dialogue).
