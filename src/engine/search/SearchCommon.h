@@ -18,6 +18,14 @@ inline bool MoverHasPawnOnSeventh(const TPosition* P) {
   return (B[BBPBlack] & B[BBPPawn] & BB_RANK_2 & (Empty << 8)) != 0;
 }
 
+// The move just made on P took a pawn to its seventh rank with the square ahead free.
+inline bool MovePutPawnOnSeventh(const TPosition* P, TMove Move) {
+  const int To = MoveTo(Move);
+  if ((P->Board[To] & 7) != PPawn) return false;
+  if (P->Side == CBlack) return (To >> 3) == 6 && P->Board[To + 8] == PEmpty;
+  return (To >> 3) == 1 && P->Board[To - 8] == PEmpty;
+}
+
 struct TMoveDepth {
   int32_t Extensions;
   int32_t Reductions;
@@ -32,7 +40,9 @@ inline TMoveDepth AdjustMoveDepth(const TState* S, const TPosition* P, const TSe
   const bool PawnOnSeventh = MoverHasPawnOnSeventh(P);
   if (InCheck) Result.Extensions += OnePly;
   if (MateThreat) Result.Extensions += OnePly;
-  if (LastMoveWasPromotion || PawnOnSeventh) Result.Extensions += OnePly;
+  // Only the push to the seventh is extended: extending every move of a side whose pawn merely stands
+  // there doubles that side's depth, and the tree grows a hundredfold from one iteration to the next.
+  if (LastMoveWasPromotion || MovePutPawnOnSeventh(P, Move)) Result.Extensions += OnePly;
   if (Result.Extensions > OnePly) Result.Extensions = OnePly;
   // Pawns waiting on both seventh ranks would extend every ply for ever: past twice the nominal depth
   // nothing is extended any more.
