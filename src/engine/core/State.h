@@ -53,8 +53,10 @@ constexpr int SearchStackEntries = SearchStackHigh - SearchStackLow + 1;
 struct TState {
   std::atomic<int32_t> Lock;
   std::atomic<int32_t> IterativeDepth;
-  std::atomic<int32_t> CheckCounter;
-  TTranspositionTableItem* TranspositionTable;
+  // The two counters every search thread adds to each get a cache line of their own, so that their
+  // updates do not evict the table pointers and flags that every node reads.
+  alignas(64) std::atomic<int32_t> CheckCounter;
+  alignas(64) TTranspositionTableItem* TranspositionTable;
   TMultipleReaderSingleWriterLock* TranspositionTablesLock;
   TPawnHashTableItem* PawnHashTable;
   // Set by the first store after the table was last zeroed, so that a new game on a clean table skips
@@ -81,8 +83,8 @@ struct TState {
   int32_t Pondering;
   int32_t DoStopSearchAtMates;
   // 64-bit: a 32-bit count turns negative within minutes of analysis.
-  std::atomic<int64_t> TotalNodes;
-  int32_t NodeInterval;
+  alignas(64) std::atomic<int64_t> TotalNodes;
+  alignas(64) int32_t NodeInterval;
   int64_t Nodes;
   int32_t Threaded;
   int32_t ThreadCount;

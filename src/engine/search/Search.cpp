@@ -225,7 +225,7 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
       TableKind = TTKExact;
     }
 
-    if (State->FreeThreadMask.load(std::memory_order_relaxed) != 0 && Depth >= SplitDepth * OnePly &&
+    if (Depth >= SplitDepth * OnePly && State->FreeThreadMask.load(std::memory_order_relaxed) != 0 &&
         !ShouldStop(ThreadSplitPoint) && HasFreeThreads()) {
       const int32_t Result = Split(SS, P, Depth, Ply, Alpha, Beta, BestScore, BestMove, LegalMoves, &Moves, NodeType,
                                    LastMove, FirstMoveToTry, InCheck, MateThreat, NullMove);
