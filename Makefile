@@ -30,7 +30,7 @@ test-asan:
 		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS)
 
 # The tests that run threads together once more under ThreadSanitizer.
-TSAN_SUITES = ParallelSearch|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci
+TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)

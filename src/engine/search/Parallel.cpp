@@ -20,6 +20,16 @@ constexpr size_t ThreadStackSize = size_t(32) << 20;
 constexpr size_t ThreadStackSize = size_t(8) << 20;
 #endif
 
+void NoteSplit(TParallelThread::TSplitRecord& R, int32_t Depth, int32_t LegalMoves, int32_t Ply) {
+  const int64_t Count = R.Count.load(std::memory_order_relaxed);
+  if (Count == 0 || Depth < R.MinDepth.load(std::memory_order_relaxed))
+    R.MinDepth.store(Depth, std::memory_order_relaxed);
+  if (Count == 0 || LegalMoves < R.MinLegalMoves.load(std::memory_order_relaxed))
+    R.MinLegalMoves.store(LegalMoves, std::memory_order_relaxed);
+  if (Count == 0 || Ply < R.MinPly.load(std::memory_order_relaxed)) R.MinPly.store(Ply, std::memory_order_relaxed);
+  R.Count.store(Count + 1, std::memory_order_relaxed);
+}
+
 }  // namespace
 
 TParallelThread::TParallelThread(TState* S, int32_t Index) {
@@ -160,6 +170,7 @@ int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, in
   }
   TSplitPoint* SP = &SplitPoints[Count];
   SplitPointCount.store(Count + 1, std::memory_order_release);
+  NoteSplit(Splits, Depth, LegalMoves, Ply);
   ParallelLock(&SP->Lock);
 
   SP->SplitIndex = Count;
@@ -226,6 +237,7 @@ int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, in
   SplitPointCount.store(Count, std::memory_order_release);
   ThreadSplitPoint = SP->Parent;
   if (ShouldStop(ThreadSplitPoint)) Result = SRStop;
+  Splits.LastResult.store(Result, std::memory_order_relaxed);
   ParallelUnlock(&SP->Lock);
   ParallelUnlock(&State->Lock);
   return Result;

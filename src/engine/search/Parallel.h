@@ -97,6 +97,20 @@ class TParallelThread : public TThread {
                 TMove LastMove, TMove FirstMoveToTry, bool InCheck, bool MateThreat, bool NullMove);
   void NegaScoutSplitPoint(TSplitPoint* SplitPoint, TPosition Position);
 
+  // What this thread's splits looked like, for tests and benchmarks: how many it made, the shallowest
+  // depth and the fewest moves searched before one, and the shallowest ply split at and the result of the latest split to end.
+  struct TSplitRecord {
+    std::atomic<int64_t> Count{0};
+    std::atomic<int32_t> MinDepth{0}, MinLegalMoves{0}, MinPly{0}, LastResult{SRNone};
+    void Reset() {
+      Count.store(0, std::memory_order_relaxed);
+      MinDepth.store(0, std::memory_order_relaxed);
+      MinLegalMoves.store(0, std::memory_order_relaxed);
+      MinPly.store(0, std::memory_order_relaxed);
+      LastResult.store(SRNone, std::memory_order_relaxed);
+    }
+  } Splits;
+
   // First entry of the stack the thread is searching on; the repetition walk never goes below it.
   TSearchStack* StackFirst;
 

@@ -15,6 +15,7 @@
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Timer.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Think.h"
 
@@ -254,4 +255,124 @@ TEST(ParallelSearch, BookingRules) {
     EXPECT_EQ(S->Lock.load(), 0) << "the global lock is released";
     Master->SplitPointCount = 0;
   }
+}
+
+namespace {
+
+// One node searched on thread 0 through the root hand-off, as the root search does, with two threads in
+// use and the idle one spinning, so that every node deep enough finds a helper.
+class SplitNode {
+ public:
+  explicit SplitNode(const char* Fen) : Pool(2), S(Pool.S), Fen(Fen) {
+    S->UsedThreadCount = 2;
+    S->UseThreadSleeping = false;
+    S->MaxDepth = 12;
+    S->MaxNodes = 0;
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!S->Threads[0]->HasFreeThreads() && std::chrono::steady_clock::now() < Deadline)
+      std::this_thread::yield();
+    EXPECT_TRUE(S->Threads[0]->HasFreeThreads()) << "the second thread never became free";
+  }
+  ~SplitNode() { S->Thinking = false; }
+
+  // Searches the position at Depth quarter plies as a node at ply 1, on empty tables; another thread may
+  // stop it.
+  std::future<int32_t> Start(int32_t Depth, int32_t Alpha, int32_t Beta) {
+    InitBoard(S);
+    SetUpPosition(S, Fen);
+    for (int I = 0; I < 2; I++) S->Threads[I]->Splits.Reset();
+    S->AbortSearch = false;
+    S->TotalNodes = 0;
+    S->CheckCounter = 0;
+    S->NodeInterval = 32768;
+    S->StartTime = GetMilliseconds();
+    S->LastPollTime = 0;
+    S->MaxThinkTime = 0;
+    S->IterativeDepth = 12;
+    S->Thinking = true;
+    Position = S->Position;
+    TSearchStack* Root = S->SearchStack(S->HistoryPly);
+    for (int I = 0; I < 4; I++) Root[I] = TSearchStack{};
+    Root->Hash = Position.Hash;
+    return std::async(std::launch::async, [this, Root, Depth, Alpha, Beta] {
+      return Search(Root + 1, NTPV, &Position, Depth, 1, Alpha, Beta, true);
+    });
+  }
+
+  int32_t Run(int32_t Depth, int32_t Alpha, int32_t Beta) {
+    std::future<int32_t> Result = Start(Depth, Alpha, Beta);
+    return Finish(Result);
+  }
+
+  int32_t Finish(std::future<int32_t>& Result) {
+    if (Result.wait_for(std::chrono::seconds(120)) != std::future_status::ready) {
+      ADD_FAILURE() << "the search did not return";
+      S->AbortSearch = true;
+    }
+    const int32_t Score = Result.get();
+    S->Thinking = false;
+    return Score;
+  }
+
+  const TParallelThread::TSplitRecord& Splits(int Thread) const { return S->Threads[Thread]->Splits; }
+
+  PoolOf Pool;
+  TState* S;
+  const char* Fen;
+  TPosition Position;
+};
+
+constexpr const char* Italian = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
+
+}  // namespace
+
+// A node splits only with six plies or more to go, and only once its first move has been searched; the
+// same holds for every node below it, on either thread.
+TEST(SplitPoints, OnlyFromSixPliesUpAndAfterTheFirstMove) {
+  SplitNode Node(Italian);
+  Node.Run(6 * OnePly - 1, -InfinityScore, InfinityScore);
+  EXPECT_EQ(Node.Splits(0).Count.load(), 0) << "23 quarter plies never split";
+  EXPECT_EQ(Node.Splits(1).Count.load(), 0);
+
+  Node.Run(6 * OnePly, -InfinityScore, InfinityScore);
+  EXPECT_GE(Node.Splits(0).Count.load(), 1) << "a full-window node of 24 quarter plies splits after its first move";
+  EXPECT_EQ(Node.Splits(0).MinPly.load(), 1);
+
+  Node.Run((Sanitized() ? 7 : 8) * OnePly, -InfinityScore, InfinityScore);
+  for (int Thread = 0; Thread < 2; Thread++) {
+    const TParallelThread::TSplitRecord& R = Node.Splits(Thread);
+    if (R.Count.load() == 0) continue;
+    EXPECT_GE(R.MinDepth.load(), 6 * OnePly) << "thread " << Thread;
+    EXPECT_GE(R.MinLegalMoves.load(), 1) << "thread " << Thread << " split before searching a move";
+  }
+  EXPECT_GT(Node.Splits(0).Count.load(), 1);
+}
+
+// The capture of the knight is searched first and stays below the window; the mate Ra8 is found at the
+// split point, whose best score the node returns.
+TEST(SplitPoints, CutoffAtASplitPointReturnsItsBestScore) {
+  SplitNode Node("6k1/5ppp/8/8/8/8/8/R1n3K1 w - - 0 1");
+  const int32_t Score = Node.Run(6 * OnePly, 2000, 2001);
+  EXPECT_EQ(Node.Splits(0).MinPly.load(), 1) << "the node split";
+  EXPECT_EQ(Node.Splits(0).LastResult.load(), SRBeta);
+  EXPECT_EQ(Score, MateScore - 2) << "mate next move, seen from ply 1";
+}
+
+// Stopping the search while the node is split makes the node return 0, whatever it had found before.
+TEST(SplitPoints, StopDuringASplitReturnsZero) {
+  SplitNode Node(Italian);
+  bool Exercised = false;
+  for (int Attempt = 0; Attempt < 5 && !Exercised; Attempt++) {
+    std::future<int32_t> Result = Node.Start((Sanitized() ? 6 : 7) * OnePly, -InfinityScore, InfinityScore);
+    while (Result.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+      if (Node.Splits(0).MinPly.load() == 1 && Node.S->Threads[0]->SplitPointCount.load() > 0) {
+        Node.S->AbortSearch = true;
+        break;
+      }
+    const int32_t Score = Node.Finish(Result);
+    if (Node.Splits(0).MinPly.load() != 1 || Node.Splits(0).LastResult.load() != SRStop) continue;
+    Exercised = true;
+    EXPECT_EQ(Score, 0);
+  }
+  EXPECT_TRUE(Exercised) << "the stop never arrived while the node was split";
 }

@@ -152,6 +152,23 @@ TEST(SearchDeterminism, OneThreadThinksRepeatExactly) {
   EXPECT_EQ(First.PV[0], First.Move);
 }
 
+// After ...hxg2 Black keeps a pawn on its seventh rank for the rest of many lines.  Only the push there is
+// extended: extending every later move of Black as well doubled Black's depth and took 9.2 million nodes
+// to reach depth 7 (0.6 million now).
+TEST(SearchExtensions, PawnWaitingOnItsSeventhDoesNotDoubleTheDepth) {
+  InitBoard(TestState());
+  TState* S = TestStateWith("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+  TThinkSettings Settings(S);
+  S->MaxDepth = 7;
+  S->MaxNodes = 20000000;  // a backstop only
+  const TThinkResult R = ThinkUCI(S);
+  ASSERT_TRUE(R.Chosen);
+  const TInfoLine* Last = LastComplete(R.Infos);
+  ASSERT_NE(Last, nullptr) << R.Output;
+  EXPECT_EQ(Last->Depth, 7);
+  EXPECT_LT(S->TotalNodes.load(), 3000000);
+}
+
 // Single nodes searched directly by thread 0's search functions, on the calling thread, as if a think
 // were running (outside a think every search function returns at once).
 class SearchNode : public ::testing::Test {
