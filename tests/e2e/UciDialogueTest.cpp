@@ -284,6 +284,38 @@ TEST_F(UciDialogue, IsReadyWaitsForTheSearch) {
   EXPECT_EQ(Next(), "readyok");
 }
 
+// Searches on two threads (where two processors are usable) started and ended at random moments, by
+// "stop" or by a node limit: every one of them answers a legal move.
+TEST_F(UciDialogue, ThreadedSearchesStoppedAtRandomMomentsAlwaysAnswer) {
+  const int Threads = UsableProcessorCount() >= 2 ? 2 : 1;
+  Engine.Send("setoption name Threads value " + std::to_string(Threads));
+  const char* const Fens[] = {
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+      "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4",
+      "2r2rk1/1bqnbppp/p2ppn2/1p6/3NP3/1BN1BP2/PPPQ2PP/2KR3R w - - 0 13",
+  };
+  std::mt19937 Random(8122026);
+  const int Rounds = e2e::Sanitized() ? 30 : 200;
+  for (int Round = 0; Round < Rounds; Round++) {
+    const char* Fen = Fens[Round % 3];
+    Engine.Send(std::string("position fen ") + Fen);
+    TAnswer Answer;
+    if (Round % 2) {
+      Answer = Go(Engine, "go nodes " + std::to_string(1000 + Random() % 100000), Patience(30s));
+    } else {
+      const auto Start = Clock::now();
+      Engine.Send("go infinite");
+      std::this_thread::sleep_for(milliseconds(Random() % 40));
+      Engine.Send("stop");
+      Answer = ReadAnswer(Engine, Patience(10s), Start);
+    }
+    ASSERT_TRUE(Answer.Complete) << "round " << Round << "\n" << Dump(Answer.Lines);
+    ExpectConsistent(Answer);
+    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}, Fen), Answer.Move)) << "round " << Round << ": " << Answer.Move;
+  }
+  Sync();
+}
+
 TEST_F(UciDialogue, StopAnswersPromptly) {
   Engine.Send("position startpos moves d2d4 d7d5 c2c4");
   Engine.Send("go infinite");
