@@ -11,11 +11,11 @@
 #include <string_view>
 #include <thread>
 
+#include "SearchTestSupport.h"
 #include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/Notation.h"
-#include "engine/platform/Timer.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Think.h"
 
@@ -281,18 +281,8 @@ class SplitNode {
     InitBoard(S);
     SetUpPosition(S, Fen);
     for (int I = 0; I < 2; I++) S->Threads[I]->Splits.Reset();
-    S->AbortSearch = false;
-    S->TotalNodes = 0;
-    S->CheckCounter = 0;
-    S->NodeInterval = 32768;
-    S->StartTime = GetMilliseconds();
-    S->LastPollTime = 0;
-    S->MaxThinkTime = 0;
-    S->IterativeDepth = 12;
-    S->Thinking = true;
     Position = S->Position;
-    TSearchStack* Root = S->SearchStack(S->HistoryPly);
-    for (int I = 0; I < 4; I++) Root[I] = TSearchStack{};
+    TSearchStack* Root = search_test::BeginNodeSearch(S, 12, 4);
     Root->Hash = Position.Hash;
     return std::async(std::launch::async, [this, Root, Depth, Alpha, Beta] {
       return Search(Root + 1, NTPV, &Position, Depth, 1, Alpha, Beta, true);

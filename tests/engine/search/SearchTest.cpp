@@ -11,7 +11,6 @@
 #include "engine/board/Position.h"
 #include "engine/eval/Eval.h"
 #include "engine/moves/Notation.h"
-#include "engine/platform/Timer.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Think.h"
 #include "engine/search/TransTable.h"
@@ -186,18 +185,7 @@ class SearchNode : public ::testing::Test {
     S = TestStateWith(Fen);
     Settings = std::make_unique<TThinkSettings>(S);
     P = S->Position;
-    S->AbortSearch = false;
-    S->TotalNodes = 0;
-    S->CheckCounter = 0;
-    S->NodeInterval = 32768;
-    S->StartTime = GetMilliseconds();
-    S->LastPollTime = 0;
-    S->MaxThinkTime = 0;
-    S->IterativeDepth = 1;
-    S->Thinking = true;
-    TSearchStack* Root = S->SearchStack(S->HistoryPly);
-    for (int I = 0; I <= Ply + 1; I++) Root[I] = TSearchStack{};
-    return Root + Ply;
+    return BeginNodeSearch(S, 1, Ply + 2) + Ply;
   }
 
   TParallelThread* Thread() { return S->Threads[0]; }

@@ -20,6 +20,7 @@
 #include "engine/core/State.h"
 #include "engine/frontend/Input.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Timer.h"
 #include "engine/search/Think.h"
 
 namespace search_test {
@@ -295,6 +296,24 @@ inline TThinkResult ThinkUCI(TState* S) {
   }
   Result.Infos = InfoLines(Result.Output, &Result.Others);
   return Result;
+}
+
+// Puts the state into a running think without limits, as the think driver does, so that search functions
+// called directly search instead of returning at once.  Returns the root's stack entry; it and the
+// Entries - 1 entries above it are cleared.
+inline TSearchStack* BeginNodeSearch(TState* S, int32_t IterativeDepth, int Entries) {
+  S->AbortSearch = false;
+  S->TotalNodes = 0;
+  S->CheckCounter = 0;
+  S->NodeInterval = 32768;
+  S->StartTime = GetMilliseconds();
+  S->LastPollTime = 0;
+  S->MaxThinkTime = 0;
+  S->IterativeDepth = IterativeDepth;
+  S->Thinking = true;
+  TSearchStack* Root = S->SearchStack(S->HistoryPly);
+  for (int I = 0; I < Entries; I++) Root[I] = TSearchStack{};
+  return Root;
 }
 
 }  // namespace search_test
