@@ -2,11 +2,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+WINDOWS_BUILD ?= build-windows
 JOBS       ?= $(shell nproc)
 # The face to start: uci until the interactive shell lands (make run ARGS=xboard for another).
 ARGS       ?= uci
 
-.PHONY: all build run test test-release test-asan test-tsan bench clean
+.PHONY: all build run test test-release test-asan test-tsan windows test-windows bench clean
 
 all: build
 
@@ -37,8 +38,14 @@ test-tsan:
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 TALVARIND_SANITIZED=1 \
 		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_SUITES)'
 
+# 64-bit Windows executables, cross-built with Debian's mingw-w64 and linked statically.
+windows:
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALVARIND_TESTS=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
 bench: build
 	./$(BUILD)/talvarind-bench perft 6
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WINDOWS_BUILD)
