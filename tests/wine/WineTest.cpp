@@ -10,7 +10,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,8 +35,7 @@ struct TWine {
   std::string Missing;    // why nothing can run here; empty when everything is there
 };
 
-bool Executable(const std::string& Path) { return access(Path.c_str(), X_OK) == 0; }
-bool Exists(const std::string& Path) { return access(Path.c_str(), F_OK) == 0; }
+bool Exists(const std::string& Path, int Mode = F_OK) { return access(Path.c_str(), Mode) == 0; }
 
 std::string Environment(const char* Name) {
   const char* Value = std::getenv(Name);
@@ -60,9 +61,9 @@ const TWine& Wine() {
     if (W.Directory.empty()) W.Directory = TALVARIND_SOURCE_DIR "/build-windows";
     W.Loader = Environment("TALVARIND_WINE");
     for (const char* Candidate : {"/usr/bin/wine64", "/usr/lib/wine/wine64"})
-      if (W.Loader.empty() && Executable(Candidate)) W.Loader = Candidate;
+      if (W.Loader.empty() && Exists(Candidate, X_OK)) W.Loader = Candidate;
     const std::string Prefix = W.Directory + "/wineprefix";
-    if (W.Loader.empty() || !Executable(W.Loader)) {
+    if (W.Loader.empty() || !Exists(W.Loader, X_OK)) {
       W.Missing = "Wine (wine64) is not installed";
     } else if (!Exists(W.Directory + "/talvarind.exe") || !Exists(W.Directory + "/talvarind-bench.exe") ||
                !Exists(W.Directory + "/talvarind-pipe-relay.exe")) {
@@ -85,15 +86,8 @@ const TWine& Wine() {
 std::string WindowsProgram(const std::string& Name) { return Wine().Directory + "/" + Name; }
 
 std::vector<std::string> Words(const std::string& Text) {
-  std::vector<std::string> Result;
-  size_t At = 0;
-  while (At < Text.size()) {
-    size_t End = Text.find(' ', At);
-    if (End == std::string::npos) End = Text.size();
-    if (End > At) Result.push_back(Text.substr(At, End - At));
-    At = End + 1;
-  }
-  return Result;
+  std::istringstream Stream(Text);
+  return {std::istream_iterator<std::string>(Stream), std::istream_iterator<std::string>()};
 }
 
 class WineBuild : public ::testing::Test {
