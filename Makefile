@@ -2,12 +2,13 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+DEBUG_BUILD ?= build-debug
 WINDOWS_BUILD ?= build-windows
 JOBS       ?= $(shell nproc)
 # The face to start: uci until the interactive shell lands (make run ARGS=xboard for another).
 ARGS       ?= uci
 
-.PHONY: all build run test test-release test-asan test-tsan windows test-windows bench clean
+.PHONY: all build run test test-release test-asan test-tsan debug windows test-windows bench clean
 
 all: build
 
@@ -49,8 +50,15 @@ windows:
 test-windows: build
 	BUILD=$(BUILD) WINDOWS_BUILD=$(WINDOWS_BUILD) JOBS=$(JOBS) tests/wine/run
 
+# Assertions on: every make and unmake is checked against a recomputation of the whole position. Deep
+# counts are cut down as in the sanitizer builds.
+debug:
+	cmake -S . -B $(DEBUG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(DEBUG_BUILD) -j $(JOBS)
+	cd $(DEBUG_BUILD) && TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
+
 bench: build
 	./$(BUILD)/talvarind-bench perft 6
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD) $(WINDOWS_BUILD)
