@@ -2,6 +2,7 @@
 // and boards it leaves behind, checked by running it inside the test process (XBoardState).
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "TestSupport.h"
 #include "engine/frontend/BoardDisplay.h"
 #include "engine/frontend/XBoard.h"
+#include "engine/search/SearchTestSupport.h"
 
 namespace {
 
@@ -312,17 +314,14 @@ TEST_F(XBoardDialogue, ThinksOnItsOwnClock) {
 // The limits and clocks the commands set, read from the engine state after the dialogue.
 class XBoardState : public ::testing::Test {
  protected:
-  void SetUp() override { S = TestState(); }
+  void SetUp() override {
+    S = TestState();
+    Settings = std::make_unique<TThinkSettings>(S);
+    MaxThreadCount = S->MaxThreadCount;
+  }
   void TearDown() override {
-    S->Quit = false;
-    S->Mode = MNone;
-    S->DumpState = false;
-    S->MaxDepth = 14;
-    S->MaxNodes = 0;
-    S->MaxTime = 0;
-    S->MaxMoves = 1;
-    S->Pondering = false;
-    S->MaxThreadCount = S->UsedThreadCount = S->ThreadCount;
+    S->MaxThreadCount = MaxThreadCount;
+    Settings.reset();
     ParkInput();
     TestState();
   }
@@ -330,6 +329,8 @@ class XBoardState : public ::testing::Test {
     return e2e::RunInProcess(S, Input + "force\nquit\n", [&] { XBoard(S); });
   }
   TState* S = nullptr;
+  std::unique_ptr<TThinkSettings> Settings;
+  int32_t MaxThreadCount = 0;
 };
 
 TEST_F(XBoardState, LimitsAndClocks) {
