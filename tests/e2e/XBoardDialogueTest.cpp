@@ -21,6 +21,7 @@ using namespace std::chrono_literals;
 using e2e::Dump;
 using e2e::Patience;
 using e2e::TEngineProcess;
+using search_test::TThinkSettings;
 using std::chrono::milliseconds;
 
 const std::string MovePattern = "[a-h][1-8][a-h][1-8][nbrq]?";
@@ -41,11 +42,6 @@ std::vector<std::string> BoardLines(const std::vector<std::string>& Moves, const
   for (size_t End; (End = Text.find('\n', At)) != std::string::npos; At = End + 1)
     Lines.push_back(Text.substr(At, End - At));
   return Lines;
-}
-
-std::vector<std::string> Concat(std::vector<std::string> A, const std::vector<std::string>& B) {
-  A.insert(A.end(), B.begin(), B.end());
-  return A;
 }
 
 class XBoardDialogue : public ::testing::Test {
@@ -97,7 +93,9 @@ class XBoardDialogue : public ::testing::Test {
       return "";
     }
     EXPECT_GE(Lines.size(), 2u);
-    if (Lines.size() >= 2) EXPECT_EQ(Lines[Lines.size() - 2], Match[1]) << Dump(Lines);
+    if (Lines.size() >= 2) {
+      EXPECT_EQ(Lines[Lines.size() - 2], Match[1]) << Dump(Lines);
+    }
     return Match[1];
   }
 

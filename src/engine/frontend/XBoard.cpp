@@ -66,16 +66,6 @@ void RecomputeMovesLeft(TState* S) {
   while (S->MovesLeft[Side] <= 0) S->MovesLeft[Side] += S->MaxMoves;
 }
 
-// A castling right survives a board edit only where its king and rook still stand at home.
-void DropCastleRightsWithoutHomePieces(TPosition* P) {
-  const struct {
-    int Flag, King, Rook, Piece;
-  } Rights[4] = {{1, SQ_E1, SQ_H1, CWhite}, {2, SQ_E1, SQ_A1, CWhite}, {4, SQ_E8, SQ_H8, CBlack}, {8, SQ_E8, SQ_A8, CBlack}};
-  for (const auto& Right : Rights)
-    if (P->Board[Right.King] != (Right.Piece | PKing) || P->Board[Right.Rook] != (Right.Piece | PRook))
-      P->CastleFlags &= ~Right.Flag;
-}
-
 // Squares as "e4"; -1 for anything else.
 int SquareOf(const std::string& Text, size_t At) {
   if (Text.size() < At + 2) return -1;
@@ -111,7 +101,7 @@ void Edit(TState* S) {
     }
   }
   P->ReversibleMoves = 0;
-  DropCastleRightsWithoutHomePieces(P);
+  DropImpossibleCastleRights(P);
   // A new board is a new game: nothing before it may be taken back.
   S->HistoryPly = 0;
 }
