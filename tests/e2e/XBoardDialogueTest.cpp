@@ -208,10 +208,9 @@ TEST_F(XBoardDialogue, WhileThinking) {
   Engine.Send("post");
   Engine.Send("go");
   AwaitThinking();
-  // Answered or refused at once, typed-ahead moves dropped, nothing changed on the board; "force"
-  // holds the search until "?" and is forgotten with it.
+  // Answered or refused at once, typed-ahead moves dropped, nothing changed on the board; "?" moves now.
   for (const char* Line : {"ping 7", "time 1000", "e2e4", "usermove e2e4", "new", "edit", "setboard 8/8/8/8/8/8/8/8 w",
-                           "printit", "undo", "white", "sd 2", "draw", "force", "ping 8", "?"})
+                           "printit", "undo", "white", "sd 2", "result 1-0 {White mates}", "draw", "?"})
     Engine.Send(Line);
   std::vector<std::string> Seen;
   const std::string Move = AwaitMove(&Seen);
@@ -220,19 +219,32 @@ TEST_F(XBoardDialogue, WhileThinking) {
     if (!std::regex_match(Line, ThinkingLine)) Replies.push_back(Line);
   EXPECT_EQ(Replies, std::vector<std::string>({"pong 7", NotLegal("time"), NotLegal("usermove"), NotLegal("new"),
                                                NotLegal("edit"), NotLegal("setboard"), NotLegal("printit"),
-                                               NotLegal("undo"), NotLegal("white"), NotLegal("sd"), "offer draw",
-                                               "pong 8", Move, "move " + Move}));
+                                               NotLegal("undo"), NotLegal("white"), NotLegal("sd"), NotLegal("result"),
+                                               "offer draw", Move, "move " + Move}));
   EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Move)) << Move;
   EXPECT_EQ(Exchange({"nopost", "printit"}), BoardLines({Move}));
   // Still White's engine: Black's reply makes it think again.
+  const std::string Reply = e2e::LegalMoves(e2e::Replay({Move}))[0];
   Engine.Send("sd 2");
-  Engine.Send(e2e::LegalMoves(e2e::Replay({Move}))[0]);
-  AwaitMove();
+  Engine.Send(Reply);
+  const std::string Second = AwaitMove();
 
-  // "quit" while thinking ends the program.
+  // A game that ends under a running think: "force" stops it, and nothing is played.
   Engine.Send("sd 0");
   Engine.Send("post");
   Engine.Send("go");
+  AwaitThinking();
+  Engine.Send("force");
+  Seen = Exchange({"nopost", "printit"});
+  std::vector<std::string> Board;
+  for (const std::string& Line : Seen)
+    if (!std::regex_match(Line, ThinkingLine)) Board.push_back(Line);
+  EXPECT_EQ(Board, BoardLines({Move, Reply, Second}));
+  EXPECT_EQ(Exchange({"new"}), std::vector<std::string>{});
+
+  // "quit" while thinking ends the program.
+  Engine.Send("go");
+  Engine.Send("post");
   AwaitThinking();
   Engine.Send("quit");
   EXPECT_TRUE(Engine.Wait(Patience(10s)).Clean());
