@@ -4,6 +4,7 @@
 
 #include "engine/core/State.h"
 #include "engine/frontend/UCI.h"
+#include "engine/frontend/XBoard.h"
 
 namespace {
 
@@ -21,7 +22,9 @@ int main(int argc, char** argv) {
   const char* Face = argc > 1 ? argv[1] : "";
   int Status;
   if (std::strcmp(Face, "xboard") == 0) {
-    Status = Unavailable("XBoard dialogue");
+    std::printf("\n");
+    XBoard(&State);
+    Status = 0;
   } else if (std::strcmp(Face, "uci") == 0) {
     UCI(&State, "");
     Status = 0;

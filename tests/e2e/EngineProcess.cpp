@@ -1,5 +1,7 @@
 #include "EngineProcess.h"
 
+#include <sched.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -57,6 +59,20 @@ bool Sanitized() {
 }
 
 milliseconds Patience(milliseconds Base) { return Sanitized() ? Base * 10 : Base; }
+
+int UsableProcessorCount() {
+  cpu_set_t Set;
+  CPU_ZERO(&Set);
+  if (sched_getaffinity(0, sizeof Set, &Set) != 0) return 1;
+  const int Count = CPU_COUNT(&Set);
+  return Count > 32 ? 32 : Count < 1 ? 1 : Count;
+}
+
+std::string Dump(const std::vector<std::string>& Lines) {
+  std::string Text;
+  for (const std::string& Line : Lines) Text += "  | " + Line + "\n";
+  return Text;
+}
 
 TEngineProcess::~TEngineProcess() {
   if (Running()) {

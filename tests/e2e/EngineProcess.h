@@ -19,6 +19,11 @@ bool Sanitized();
 // A deadline for work that takes Base in a plain build, stretched under the sanitizers.
 milliseconds Patience(milliseconds Base);
 
+// What the engine itself counts: the processors this process may run on, at most 32.
+int UsableProcessorCount();
+// Lines, one to a row, for a failure message.
+std::string Dump(const std::vector<std::string>& Lines);
+
 // How a process ended.
 struct TExit {
   bool Exited = false;    // ended by itself with Code

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "EngineProcess.h"
+#include "InProcess.h"
 #include "Replay.h"
 #include "TestSupport.h"
 #include "engine/board/Position.h"
@@ -25,7 +26,9 @@
 namespace {
 
 using namespace std::chrono_literals;
+using e2e::Dump;
 using e2e::Patience;
+using e2e::UsableProcessorCount;
 using e2e::TEngineProcess;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
@@ -38,15 +41,6 @@ const std::regex OpenInfoLine("info depth [0-9]+ ");
 
 long long MsSince(Clock::time_point Start) {
   return std::chrono::duration_cast<milliseconds>(Clock::now() - Start).count();
-}
-
-// What the engine itself counts: the processors this process may run on, at most 32.
-int UsableProcessorCount() {
-  cpu_set_t Set;
-  CPU_ZERO(&Set);
-  if (sched_getaffinity(0, sizeof Set, &Set) != 0) return 1;
-  const int Count = CPU_COUNT(&Set);
-  return Count > 32 ? 32 : Count < 1 ? 1 : Count;
 }
 
 std::vector<std::string> Words(const std::string& Text) {
@@ -89,12 +83,6 @@ TAnswer Go(TEngineProcess& Engine, const std::string& GoLine, milliseconds Timeo
   const auto Start = Clock::now();
   if (!Engine.Send(GoLine)) return {};
   return ReadAnswer(Engine, Timeout, Start);
-}
-
-std::string Dump(const std::vector<std::string>& Lines) {
-  std::string Text;
-  for (const std::string& Line : Lines) Text += "  | " + Line + "\n";
-  return Text;
 }
 
 // The moves answered are consistent with each other: the bare move line before "bestmove" names the
@@ -580,41 +568,7 @@ class UciState : public ::testing::Test {
 
   // Runs the dialogue on Input (then the end of input) and returns what it wrote.
   std::string Dialogue(std::string_view Input, std::string FirstLine = "") {
-    int Fds[2];
-    if (pipe(Fds) != 0) {
-      ADD_FAILURE() << "pipe";
-      return "";
-    }
-    std::thread Writer([&] {
-      WriteAll(Fds[1], Input);
-      close(Fds[1]);
-    });
-    InputAttach(Fds[0]);
-    std::fflush(stdout);
-    FILE* Capture = std::tmpfile();
-    const int Terminal = dup(STDOUT_FILENO);
-    dup2(fileno(Capture), STDOUT_FILENO);
-    auto Run = std::async(std::launch::async, [&] { UCI(S, FirstLine); });
-    const bool Hung = Run.wait_for(Patience(30s)) == std::future_status::timeout;
-    if (Hung) {
-      S->AbortSearch = true;
-      S->Quit = true;
-    }
-    Run.wait();
-    Writer.join();
-    std::fflush(stdout);
-    dup2(Terminal, STDOUT_FILENO);
-    close(Terminal);
-    std::string Output;
-    std::rewind(Capture);
-    char Chunk[4096];
-    size_t Count;
-    while ((Count = std::fread(Chunk, 1, sizeof Chunk, Capture)) > 0) Output.append(Chunk, Count);
-    std::fclose(Capture);
-    ParkInput();
-    close(Fds[0]);
-    if (Hung) ADD_FAILURE() << "the dialogue did not return at the end of its input";
-    return Output;
+    return e2e::RunInProcess(S, Input, [&] { UCI(S, FirstLine); });
   }
 
   struct {

@@ -98,6 +98,9 @@ struct TState {
   std::atomic<int32_t> PonderSearch;
   std::atomic<int32_t> Quit;
   int32_t Mode;
+  // The side to move at the root of the running think: the position itself has root moves made on it
+  // while the search polls for input.
+  int32_t RootSide;
   THistoryStack HistoryStack;
   int32_t DumpState;
   int32_t Dumped;

@@ -1,39 +1,18 @@
 #include "engine/frontend/UCI.h"
 
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "engine/board/Position.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Words.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
 #include "engine/platform/Version.h"
 #include "engine/search/Think.h"
 
 namespace {
-
-std::string NextWord(std::string& Line) { return Parse(Line, WhiteSpaceSet(), true); }
-
-void Trim(std::string& Line) {
-  const TCharSet& Blank = WhiteSpaceSet();
-  size_t B = 0, E = Line.size();
-  while (B < E && Blank.test((unsigned char)Line[B])) B++;
-  while (E > B && Blank.test((unsigned char)Line[E - 1])) E--;
-  Line = Line.substr(B, E - B);
-}
-
-// A signed 32-bit decimal number, or Default for anything else (including numbers out of range).
-int32_t ToNumber(const std::string& Word, int32_t Default) {
-  const char* First = Word.data();
-  const char* Last = First + Word.size();
-  if (First < Last && *First == '+' && Last - First > 1 && First[1] != '-') First++;
-  int32_t Value = 0;
-  const auto [End, Error] = std::from_chars(First, Last, Value);
-  if (First == Last || Error != std::errc() || End != Last) return Default;
-  return Value;
-}
 
 int32_t NextNumber(std::string& Line, int32_t Default) { return ToNumber(NextWord(Line), Default); }
 

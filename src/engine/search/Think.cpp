@@ -19,6 +19,7 @@ bool DoThink(TState* S) {
   S->Nodes = 0;
   S->TotalNodes = 0;
   S->BestMove = 0;
+  S->RootSide = S->Position.Side;
   std::memset(S->PV, 0, sizeof S->PV);
   std::memset(S->PVStack, 0, sizeof S->PVStack);
   for (auto& Row : S->HistoryHeuristic)

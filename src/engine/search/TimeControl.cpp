@@ -46,7 +46,7 @@ void DoCheckForStop(TState* S, bool IsRootThread) {
     if (Distance > 50 || Distance < -50) {
       S->LastPollTime = Elapsed;
       if (S->Mode == MXBoard) {
-        if (XBoardInSearchHandler && InputAvailable()) XBoardInSearchHandler(S, S->Position.Side ^ 8);
+        if (XBoardInSearchHandler && InputAvailable()) XBoardInSearchHandler(S, S->RootSide ^ 8);
       } else if (S->Mode == MUCI) {
         if (InputAvailable()) ProcessUCIInputWhileSearch(S);
       }

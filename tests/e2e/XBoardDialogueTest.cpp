@@ -1,0 +1,395 @@
+// The XBoard dialogue: whole conversations with the real executable (XBoardDialogue), and the limits
+// and boards it leaves behind, checked by running it inside the test process (XBoardState).
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "EngineProcess.h"
+#include "InProcess.h"
+#include "Replay.h"
+#include "TestSupport.h"
+#include "engine/frontend/BoardDisplay.h"
+#include "engine/frontend/XBoard.h"
+#include "engine/search/SearchTestSupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using e2e::Dump;
+using e2e::Patience;
+using e2e::TEngineProcess;
+using search_test::TThinkSettings;
+using std::chrono::milliseconds;
+
+const std::string MovePattern = "[a-h][1-8][a-h][1-8][nbrq]?";
+const std::regex MoveLine("move (" + MovePattern + ")");
+// Depth, score, centiseconds, nodes, principal variation.
+const std::regex ThinkingLine(" *([0-9]+) +-?[0-9]+ +[0-9]+ +[0-9]+((?: " + MovePattern + ")*)");
+
+std::string NotLegal(const std::string& Word) { return "Error (command not legal now): " + Word; }
+std::string Unknown(const std::string& Word) { return "Error (unknown command): " + Word; }
+
+// The small board as a Linux console shows it, for the position after Moves from Fen.
+std::vector<std::string> BoardLines(const std::vector<std::string>& Moves, const char* Fen = "startpos") {
+  TState* S = e2e::Replay(Moves, Fen);
+  if (!S) return {"(moves not legal: " + e2e::Join(Moves) + ")"};
+  const std::string Text = ConsoleText(RenderSmallBoard(S));
+  std::vector<std::string> Lines;
+  size_t At = 0;
+  for (size_t End; (End = Text.find('\n', At)) != std::string::npos; At = End + 1)
+    Lines.push_back(Text.substr(At, End - At));
+  return Lines;
+}
+
+class XBoardDialogue : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(); }
+  void TearDown() override { Stop(); }
+
+  // A fresh engine: the empty line, the two greetings, then nothing until it is spoken to.
+  void Start() {
+    ASSERT_TRUE(Engine.Start(TALVARIND_EXE, {"xboard"}));
+    for (const char* Expected : {"", "tellics say     Talvarind 1.00.2012.04.10.0112",
+                                 "tellics say     by Yorvane 'Kesk' Drummelt"}) {
+      std::string Line;
+      ASSERT_TRUE(Engine.ReadLine(Line, Patience(10s)));
+      ASSERT_EQ(Line, Expected);
+    }
+  }
+  void Stop() {
+    if (!Engine.Running()) return;
+    Engine.Send("quit");
+    EXPECT_TRUE(Engine.Wait(Patience(10s)).Clean());
+  }
+
+  // Sends Lines, then a ping, and answers everything written before the pong.
+  std::vector<std::string> Exchange(const std::vector<std::string>& Lines, milliseconds Timeout = Patience(20s)) {
+    for (const std::string& Line : Lines) Engine.Send(Line);
+    const std::string Pong = "pong " + std::to_string(++Pings);
+    Engine.Send("ping " + std::to_string(Pings));
+    std::vector<std::string> Seen;
+    std::string Line;
+    if (!Engine.ReadUntil([&](const std::string& L) { return L == Pong; }, Line, Timeout, &Seen)) {
+      ADD_FAILURE() << "no " << Pong << " within " << Timeout.count() << " ms\n" << Dump(Seen);
+      return Seen;
+    }
+    Seen.pop_back();
+    return Seen;
+  }
+
+  // Reads through the engine's "move" line; its move, or empty. The bare move line must come just
+  // before it.
+  std::string AwaitMove(std::vector<std::string>* Seen = nullptr, milliseconds Timeout = Patience(30s)) {
+    std::vector<std::string> Lines;
+    std::string Line;
+    const bool Moved = Engine.ReadUntilPrefix("move ", Line, Timeout, &Lines);
+    if (Seen) Seen->insert(Seen->end(), Lines.begin(), Lines.end());
+    std::smatch Match;
+    if (!Moved || !std::regex_match(Line, Match, MoveLine)) {
+      ADD_FAILURE() << "no move line\n" << Dump(Lines);
+      return "";
+    }
+    EXPECT_GE(Lines.size(), 2u);
+    if (Lines.size() >= 2) {
+      EXPECT_EQ(Lines[Lines.size() - 2], Match[1]) << Dump(Lines);
+    }
+    return Match[1];
+  }
+
+  // Waits until a thinking line shows the search well under way.
+  void AwaitThinking() {
+    std::string Line;
+    std::vector<std::string> Seen;
+    EXPECT_TRUE(Engine.ReadUntil([](const std::string& L) { return std::regex_match(L, ThinkingLine); }, Line,
+                                 Patience(20s), &Seen))
+        << Dump(Seen);
+  }
+
+  TEngineProcess Engine;
+  int Pings = 0;
+};
+
+std::string FeatureLine() {
+  return "feature ping=0 setboard=0 playother=0 san=0 usermove=0 time=1 draw=1 sigint=0 sigterm=1 reuse=1 "
+         "analyze=0 myname=\"Talvarind 1.00.2012.04.10.0112\" colors=1 ics=0 name=0 pause=0 nps=0 debug=0 "
+         "memory=0 smp=" +
+         std::string(e2e::UsableProcessorCount() > 1 ? "1" : "0") + " done=1";
+}
+
+TEST_F(XBoardDialogue, RepliesOutsideASearch) {
+  const struct {
+    const char* Name;
+    std::vector<std::string> Send, Expect;
+  } Cases[] = {
+      {"features", {"xboard", "protover 2", "accepted sigint", "rejected ping"}, {FeatureLine()}},
+      {"other protocol versions", {"protover 1", "protover x", "protover"}, {Unknown("protover"), Unknown("protover"), Unknown("protover")}},
+      {"unknown words and moves",
+       {"force", "e2e5", "", "xyzzy", "analyze", "usermove e2e9", "e2e4x"},
+       {Unknown("e2e5"), Unknown(""), Unknown("xyzzy"), Unknown("analyze"), Unknown("e2e9"), Unknown("e2e4x")}},
+      {"argument errors",
+       {"level 40 x 0", "level 40 5", "level 40 5:x 0", "sd", "sn x", "st", "time", "otim 1.5", "cores two"},
+       {NotLegal("level"), NotLegal("level"), NotLegal("level"), NotLegal("sd"), NotLegal("sn"), NotLegal("st"),
+        NotLegal("time"), NotLegal("otim"), NotLegal("cores")}},
+      {"taking back",
+       {"remove", "undo", "force", "e2e4", "remove", "undo", "undo"},
+       {NotLegal("remove"), NotLegal("undo"), NotLegal("remove"), NotLegal("undo")}},
+      {"silent commands", {"draw", "nopost", "post", "hard", "easy", "sd 5", "sn 100", "st 5", "level 40 5 0"},
+       {"offer draw"}},
+      {"set-up with the side not to move in check, then a new game record",
+       {"force", "e2e4", "setboard 4k3/8/8/8/8/8/4R3/4K3 w - - 0 1", "undo", "remove"},
+       {"tellusererror Illegal position", NotLegal("undo"), NotLegal("remove")}},
+      {"the opponent mates the engine",
+       {"new", "setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "a1a8"},
+       {"1-0 {White mates}", "1/2-1/2 {Draw by internal chess engine error}"}},
+      {"Black mates", {"force", "setboard r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", "a8a1"}, {"0-1 {Black mates}"}},
+      {"stalemate", {"force", "setboard 7k/5K2/8/6Q1/8/8/8/8 w - - 0 1", "g5g6"}, {"1/2-1/2 {Stalemate}"}},
+      {"fifty moves", {"force", "setboard 4k3/8/8/8/8/8/8/R3K3 w - - 99 80", "a1a2"},
+       {"1/2-1/2 {Draw by fifty move rule}"}},
+      {"repetition",
+       {"force", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8",
+        "g1f3", "g8f6"},
+       {"1/2-1/2 {Draw by repetition}"}},
+      {"usermove and bare moves alike", {"force", "usermove e2e4", "e7e5", "printit"},
+       BoardLines({"e2e4", "e7e5"})},
+      {"edit: colour switch, a black pawn, an emptied square, malformed lines",
+       {"force", "edit", "xe2", "c", "Pe5", "Rz9", "K", "pa3", "Qi1", "", ".", "printit"},
+       BoardLines({}, "rnbqkbnr/pppppppp/8/4p3/8/8/PPPP1PPP/RNBQKBNR w KQkq - 0 1")},
+      {"edit: a cleared board",
+       {"force", "edit", "#", "Ke1", "Qd1", "c", "Ke8", ".", "printit"},
+       BoardLines({}, "4k3/8/8/8/8/8/8/3QK3 w - - 0 1")},
+      // Castling needs the rook that the edit took away; the new game has nothing to take back.
+      {"edit: castling rights follow the pieces", {"force", "edit", "xf1", "xg1", "xh1", ".", "e1g1", "undo"},
+       {Unknown("e1g1"), NotLegal("undo")}},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    EXPECT_EQ(Exchange(Case.Send), Case.Expect);
+    Stop();
+    Start();
+  }
+}
+
+TEST_F(XBoardDialogue, PlaysWhenOnMove) {
+  // Without "go" the engine waits for White's move, answers it, and knows the game it is in.
+  Engine.Send("new");
+  Engine.Send("sd 3");
+  EXPECT_EQ(Exchange({}), std::vector<std::string>{});
+  Engine.Send("e2e4");
+  const std::string Reply = AwaitMove();
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Reply)) << Reply;
+  EXPECT_EQ(Exchange({"printit"}), BoardLines({"e2e4", Reply}));
+  // The hint is a think of its own: a line sent after it may be answered first, from inside it.
+  Engine.Send("hint");
+  std::vector<std::string> Hint;
+  std::string Line;
+  ASSERT_TRUE(Engine.ReadUntilPrefix("Hint: ", Line, Patience(20s), &Hint)) << Dump(Hint);
+  EXPECT_EQ(Hint.size(), 1u) << Dump(Hint);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply}), Line.substr(6))) << Line;
+
+  // "new" then "go": White at once; the thinking lines only after "post".
+  std::vector<std::string> Seen;
+  Engine.Send("new");
+  Engine.Send("sd 3");
+  Engine.Send("post");
+  Engine.Send("go");
+  const std::string First = AwaitMove(&Seen);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), First)) << First;
+  ASSERT_EQ(Seen.size(), 5u) << Dump(Seen);
+  std::smatch Match;
+  for (int Depth = 1; Depth <= 3; Depth++) {
+    ASSERT_TRUE(std::regex_match(Seen[Depth - 1], Match, ThinkingLine)) << Seen[Depth - 1];
+    EXPECT_EQ(std::stoi(Match[1]), Depth);
+  }
+  EXPECT_EQ(Match[2].str().substr(0, First.size() + 1), " " + First);
+}
+
+TEST_F(XBoardDialogue, WhileThinking) {
+  Engine.Send("new");
+  Engine.Send("post");
+  Engine.Send("go");
+  AwaitThinking();
+  // Answered or refused at once, typed-ahead moves dropped, nothing changed on the board; "?" moves now.
+  for (const char* Line : {"ping 7", "time 1000", "e2e4", "usermove e2e4", "new", "edit", "setboard 8/8/8/8/8/8/8/8 w",
+                           "printit", "undo", "white", "sd 2", "result 1-0 {White mates}", "draw", "?"})
+    Engine.Send(Line);
+  std::vector<std::string> Seen;
+  const std::string Move = AwaitMove(&Seen);
+  std::vector<std::string> Replies;
+  for (const std::string& Line : Seen)
+    if (!std::regex_match(Line, ThinkingLine)) Replies.push_back(Line);
+  EXPECT_EQ(Replies, std::vector<std::string>({"pong 7", NotLegal("time"), NotLegal("usermove"), NotLegal("new"),
+                                               NotLegal("edit"), NotLegal("setboard"), NotLegal("printit"),
+                                               NotLegal("undo"), NotLegal("white"), NotLegal("sd"), NotLegal("result"),
+                                               "offer draw", Move, "move " + Move}));
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Move)) << Move;
+  EXPECT_EQ(Exchange({"nopost", "printit"}), BoardLines({Move}));
+  // Still White's engine: Black's reply makes it think again.
+  const std::string Reply = e2e::LegalMoves(e2e::Replay({Move}))[0];
+  Engine.Send("sd 2");
+  Engine.Send(Reply);
+  const std::string Second = AwaitMove();
+
+  // A game that ends under a running think: "force" stops it, and nothing is played.
+  Engine.Send("sd 0");
+  Engine.Send("post");
+  Engine.Send("go");
+  AwaitThinking();
+  Engine.Send("force");
+  Seen = Exchange({"nopost", "printit"});
+  std::vector<std::string> Board;
+  for (const std::string& Line : Seen)
+    if (!std::regex_match(Line, ThinkingLine)) Board.push_back(Line);
+  EXPECT_EQ(Board, BoardLines({Move, Reply, Second}));
+  EXPECT_EQ(Exchange({"new"}), std::vector<std::string>{});
+
+  // "quit" while thinking ends the program.
+  Engine.Send("go");
+  Engine.Send("post");
+  AwaitThinking();
+  Engine.Send("quit");
+  EXPECT_TRUE(Engine.Wait(Patience(10s)).Clean());
+}
+
+TEST_F(XBoardDialogue, EndOfInputEndsTheProgram) {
+  // Idle, or thinking without limits: either way the program leaves when the interface is gone.
+  Engine.CloseInput();
+  EXPECT_TRUE(Engine.Wait(Patience(10s)).Clean());
+  Start();
+  Engine.Send("new");
+  Engine.Send("post");
+  Engine.Send("go");
+  AwaitThinking();
+  Engine.CloseInput();
+  EXPECT_TRUE(Engine.Wait(Patience(10s)).Clean());
+}
+
+TEST_F(XBoardDialogue, SideSwitchesKeepTheBoardSound) {
+  // "white", "black" and "playother" only hand the move over: an en-passant square left by the last
+  // double step must not let the new side take "en passant" on it.
+  const struct {
+    std::vector<std::string> Moves;
+    const char* Switch;
+    const char* Fen;  // the board the engine then plays on
+  } Cases[] = {
+      {{"g1f3", "d7d5", "b1c3", "d5d4", "e2e4"}, "white",
+       "rnbqkbnr/ppp1pppp/8/8/3pP3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 0 3"},
+      {{"e2e4", "d7d5", "e4e5", "f7f5"}, "black", "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR b KQkq - 0 3"},
+      {{"e2e4", "d7d5", "e4e5", "f7f5"}, "playother", "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR b KQkq - 0 3"},
+      {{"g1f3", "d7d5", "b1c3", "d5d4", "e2e4"}, "playother",
+       "rnbqkbnr/ppp1pppp/8/8/3pP3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 0 3"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(std::string(Case.Switch) + " after " + e2e::Join(Case.Moves));
+    std::vector<std::string> Lines = {"new", "force"};
+    Lines.insert(Lines.end(), Case.Moves.begin(), Case.Moves.end());
+    Lines.insert(Lines.end(), {Case.Switch, "sd 5"});
+    EXPECT_EQ(Exchange(Lines), std::vector<std::string>{});
+    Engine.Send("go");
+    const std::string Move = AwaitMove();
+    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}, Case.Fen), Move)) << Move;
+    EXPECT_EQ(Exchange({"force", "printit"}), BoardLines({Move}, Case.Fen));
+  }
+}
+
+TEST_F(XBoardDialogue, ThinksOnItsOwnClock) {
+  // "time" is the engine's clock and "otim" the opponent's, whoever is to move when they come. With
+  // five seconds of its own against hours of the opponent's, the engine must answer within its own.
+  const struct {
+    const char* Name;
+    std::vector<std::string> Send;
+  } Cases[] = {
+      {"answering a move", {"new", "level 40 5 0", "time 500", "otim 1000000", "e2e4"}},
+      {"after go", {"new", "level 40 5 0", "force", "e2e4", "time 500", "otim 1000000", "go"}},
+      {"after go as White", {"new", "level 40 5 0", "force", "e2e4", "e7e5", "time 500", "otim 1000000", "go"}},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    for (const std::string& Line : Case.Send) Engine.Send(Line);
+    EXPECT_FALSE(AwaitMove(nullptr, Patience(15s)).empty());
+    Engine.Send("force");
+  }
+
+  // A whole game in one period with an increment: a "go" in mid-game shares the clock among the moves
+  // to come instead of thinking one ply deep.
+  std::vector<std::string> Seen;
+  for (const char* Line : {"new", "level 0 0:30 1", "post", "force", "e2e4", "e7e5", "go"}) Engine.Send(Line);
+  AwaitMove(&Seen);
+  int Deepest = 0;
+  std::smatch Match;
+  for (const std::string& Line : Seen)
+    if (std::regex_match(Line, Match, ThinkingLine)) Deepest = std::max(Deepest, std::stoi(Match[1]));
+  EXPECT_GE(Deepest, 3) << Dump(Seen);
+}
+
+// The limits and clocks the commands set, read from the engine state after the dialogue.
+class XBoardState : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    S = TestState();
+    Settings = std::make_unique<TThinkSettings>(S);
+    MaxThreadCount = S->MaxThreadCount;
+  }
+  void TearDown() override {
+    S->MaxThreadCount = MaxThreadCount;
+    Settings.reset();
+    ParkInput();
+    TestState();
+  }
+  std::string Dialogue(const std::string& Input) {
+    return e2e::RunInProcess(S, Input + "force\nquit\n", [&] { XBoard(S); });
+  }
+  TState* S = nullptr;
+  std::unique_ptr<TThinkSettings> Settings;
+  int32_t MaxThreadCount = 0;
+};
+
+TEST_F(XBoardState, LimitsAndClocks) {
+  const struct {
+    const char* Line;
+    int32_t MaxDepth, MaxNodes, MaxMoves;
+    int64_t MaxTime, Increment;
+  } Cases[] = {
+      {"sd 7\nsd 999", 256, 0, 1, 0, 0},
+      {"sd 7", 7, 0, 1, 0, 0},
+      {"sn 100\nsn -5", 256, 0, 1, 0, 0},
+      {"sn 5000", 256, 5000, 1, 0, 0},
+      {"level 40 5 0", 256, 0, 40, 300000, 0},
+      {"level 40 0:30 0", 256, 0, 40, 30000, 0},
+      {"level 0 2:30 12", 256, 0, 0, 150000, 12000},
+      {"level 40 x 0", 256, 0, 1, 0, 0},
+      {"st 7", 256, 0, 1, 7000, 0},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Line);
+    S->MaxMoves = 1;
+    S->MaxTime = 0;
+    S->MaxNodes = 0;
+    Dialogue(std::string(Case.Line) + "\n");
+    EXPECT_EQ(S->MaxDepth, Case.MaxDepth);
+    EXPECT_EQ(S->MaxNodes, Case.MaxNodes);
+    EXPECT_EQ(S->MaxMoves, Case.MaxMoves);
+    EXPECT_EQ(S->MaxTime, Case.MaxTime);
+    for (int Side = 0; Side < 2; Side++) {
+      EXPECT_EQ(S->TimeLeft[Side], Case.MaxTime);
+      EXPECT_EQ(S->TimeIncrement[Side], Case.Increment);
+      EXPECT_EQ(S->MovesLeft[Side], Case.MaxMoves);
+    }
+  }
+  // Moves left to the control after "go": 40 a control, White to move after 10 plies has made 5.
+  Dialogue("level 40 5 0\nforce\ng1f3\ng8f6\nf3g1\nf6g8\ng1f3\ng8f6\nf3g1\nf6g8\nb1c3\nb8c6\nsd 1\ngo\n");
+  EXPECT_EQ(S->HistoryPly, 11);
+  EXPECT_EQ(S->MovesLeft[0], 34);  // 35, less the move just played
+  EXPECT_EQ(Dialogue("cores 1\nhard\n"),
+            "tellics say     Talvarind 1.00.2012.04.10.0112\ntellics say     by Yorvane 'Kesk' Drummelt\n");
+  EXPECT_EQ(S->MaxThreadCount, 1);
+  EXPECT_EQ(S->UsedThreadCount, 1);
+  EXPECT_TRUE(S->Pondering);
+  Dialogue("cores 0\neasy\n");
+  EXPECT_EQ(S->UsedThreadCount, 1);
+  EXPECT_FALSE(S->Pondering);
+}
+
+}  // namespace
