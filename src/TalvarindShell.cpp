@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/core/State.h"
+#include "engine/Engine.h"
 #include "engine/frontend/UCI.h"
 #include "engine/frontend/XBoard.h"
 
