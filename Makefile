@@ -3,8 +3,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
-# The face to start: uci until the interactive shell lands (make run ARGS=xboard for another).
-ARGS       ?= uci
+# The face to start: the interactive shell without ARGS, the dialogues with ARGS=uci or ARGS=xboard.
+ARGS       ?=
 
 .PHONY: all build run test test-release test-asan test-tsan bench clean
 
@@ -30,7 +30,7 @@ test-asan:
 		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS)
 
 # The tests that run threads together once more under ThreadSanitizer.
-TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci
+TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci|ShellState
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
