@@ -16,10 +16,12 @@
 
 namespace {
 
+constexpr int DefaultSearchDepth = 12;
+
 int Usage() {
   std::fprintf(stderr,
                "usage: talvarind-bench perft DEPTH [FEN]\n"
-               "       talvarind-bench search DEPTH [FEN ...]\n"
+               "       talvarind-bench search [DEPTH] [FEN ...]\n"
                "       talvarind-bench smp DEPTH THREADS [FEN ...]\n");
   return 2;
 }
@@ -91,12 +93,14 @@ void SearchPositions(const std::vector<std::string>& Fens, int Depth, const std:
 
 // Each FEN is one argument (quote it), or the fixed benchmark set when none is given.
 int RunSearch(int argc, char** argv) {
-  int Depth;
-  if (argc < 3 || !ParseDepth(argv[2], Depth) || Depth < 1) return Usage();
+  // The depth may be left out: the default depth's total is the signature kept in bench/signature.txt.
+  int Depth = DefaultSearchDepth;
+  const bool DepthGiven = argc >= 3 && ParseDepth(argv[2], Depth);
+  if (Depth < 1) return Usage();
   // One search thread, and the idle ones asleep, so that the node counts repeat exactly.
   State.UsedThreadCount = 1;
   State.UseThreadSleeping = true;
-  SearchPositions(BenchFens(3, argc, argv), Depth, "search " + std::to_string(Depth));
+  SearchPositions(BenchFens(DepthGiven ? 3 : 2, argc, argv), Depth, "search " + std::to_string(Depth));
   return 0;
 }
 

@@ -448,6 +448,25 @@ TEST_F(UciDialogue, LongGameIsSetUpWhole) {
   EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay(Longer), Next.Move)) << Next.Move;
 }
 
+// A game past the record's capacity: the moves that fit are kept and searched, the interface is told
+// once on standard error, and every "go" still answers "bestmove" though the move cannot be recorded.
+TEST(UciFullGameRecord, EveryGoIsAnswered) {
+  TEngineProcess Engine;
+  ASSERT_TRUE(Engine.Start(TALVARIND_EXE, {"uci"}, TEngineProcess::TErrors::Capture));
+  std::string Full = "position startpos moves";
+  for (int I = 0; I < 256; I++) Full += " g1f3 g8f6 f3g1 f6g8";
+  for (const std::string& Position : {Full, Full + " e2e4 e7e5", Full + " e2e4 e7e5"}) {
+    Engine.Send(Position);
+    const TAnswer Answer = Go(Engine, "go depth 3", Patience(20s));
+    ExpectConsistent(Answer);
+    // The record ends in the initial position, White to move.
+    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answer.Move)) << Answer.Move;
+  }
+  Engine.Send("quit");
+  EXPECT_TRUE(Engine.Wait(Patience(5s)).Clean());
+  EXPECT_EQ(Engine.Errors(), "talvarind: the game record holds 1024 half-moves; later moves are ignored\n");
+}
+
 // The engine's use of its clock, as a GUI measures it. These need an unloaded, unsanitized build: the
 // sanitizers slow the engine several times over while its budget stays the same, so its fixed reserve
 // of 50 ms per move no longer covers the overhead.

@@ -97,8 +97,23 @@ void InitStandardBoard(TState* S) {
   ResetClocks(S);
 }
 
+void DropImpossibleCastleRights(TPosition* P) {
+  struct TRight {
+    int Flag, King, Rook;
+    uint8_t KingCode, RookCode;
+  };
+  static constexpr TRight Rights[4] = {{1, SQ_E1, SQ_H1, PWhiteKing, PWhiteRook},
+                                       {2, SQ_E1, SQ_A1, PWhiteKing, PWhiteRook},
+                                       {4, SQ_E8, SQ_H8, PBlackKing, PBlackRook},
+                                       {8, SQ_E8, SQ_A8, PBlackKing, PBlackRook}};
+  for (const TRight& R : Rights)
+    if (P->Board[R.King] != R.KingCode || P->Board[R.Rook] != R.RookCode) P->CastleFlags &= ~R.Flag;
+}
+
+namespace {
+
 // FEN text, leniently: whatever cannot be read keeps its default.
-void SetPosition(TPosition* P, std::string_view Text) {
+void ReadFen(TPosition* P, std::string_view Text) {
   {
     size_t B = 0, E = Text.size();
     while (B < E && Text[B] == ' ') B++;
@@ -255,6 +270,13 @@ void SetPosition(TPosition* P, std::string_view Text) {
     I++;
     SkipSeparator();
   }
+}
+
+}  // namespace
+
+void SetPosition(TPosition* P, std::string_view Text) {
+  ReadFen(P, Text);
+  DropImpossibleCastleRights(P);
 }
 
 TBitboard AttacksFrom(const TPosition* P, int Square) {

@@ -12,6 +12,9 @@ void InitBoard(TState* S);
 void InitStandardBoard(TState* S);
 
 void SetPosition(TPosition* Position, std::string_view Text);
+// Clears each castling right whose king or rook is not on its home square: the generator trusts the rights,
+// and castling with a missing rook would conjure one up.
+void DropImpossibleCastleRights(TPosition* Position);
 
 TBitboard AttacksFrom(const TPosition* Position, int Square);
 TBitboard AttacksTo(const TPosition* Position, int Square);

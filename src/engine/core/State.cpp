@@ -1,7 +1,7 @@
 #include "engine/core/State.h"
 
 #include <cstdio>
-#include <cstring>
+#include <memory>
 
 #include "engine/board/BitOps.h"
 #include "engine/board/Hash.h"
@@ -44,8 +44,19 @@ static void ReportAllocationFailure(const char* Table, size_t Bytes) {
   std::fprintf(stderr, "talvarind: cannot allocate the %s (%zu bytes)\n", Table, Bytes);
 }
 
+static void ReleaseTables(TState* S) {
+  if (S->TranspositionTable) FreeLarge(S->TranspositionTable, TranspositionTableBytes);
+  S->TranspositionTable = nullptr;
+  FreeMemAligned(S->PawnHashTable);
+  S->PawnHashTable = nullptr;
+  delete S->TranspositionTablesLock;
+  S->TranspositionTablesLock = nullptr;
+}
+
 bool InitState(TState* S) {
-  std::memset(static_cast<void*>(S), 0, sizeof *S);
+  // Zeroed by value-initialisation, which is defined for the atomics the record holds.
+  std::destroy_at(S);
+  std::construct_at(S);
 
   S->TranspositionTable = static_cast<TTranspositionTableItem*>(AllocLargeZeroed(TranspositionTableBytes));
   if (!S->TranspositionTable) {
@@ -57,10 +68,7 @@ bool InitState(TState* S) {
   GetMemAligned(Pawns, int64_t(PawnHashTableBytes), 16);
   if (!Pawns) {
     ReportAllocationFailure("pawn hash table", PawnHashTableBytes);
-    FreeLarge(S->TranspositionTable, TranspositionTableBytes);
-    S->TranspositionTable = nullptr;
-    delete S->TranspositionTablesLock;
-    S->TranspositionTablesLock = nullptr;
+    ReleaseTables(S);
     return false;
   }
   S->PawnHashTable = static_cast<TPawnHashTableItem*>(Pawns);
@@ -91,17 +99,15 @@ bool InitState(TState* S) {
   S->Mode = MNone;
 
   InitBoard(S);
-  ParallelInit(S);
+  if (!ParallelInit(S)) {
+    ReleaseTables(S);
+    return false;
+  }
   return true;
 }
 
 void DoneState(TState* S) {
   ParallelDone(S);
   ClearOpeningBook(S);
-  if (S->TranspositionTable) FreeLarge(S->TranspositionTable, TranspositionTableBytes);
-  S->TranspositionTable = nullptr;
-  FreeMemAligned(S->PawnHashTable);
-  S->PawnHashTable = nullptr;
-  delete S->TranspositionTablesLock;
-  S->TranspositionTablesLock = nullptr;
+  ReleaseTables(S);
 }

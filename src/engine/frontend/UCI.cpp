@@ -61,6 +61,14 @@ void SetOption(TState* S, std::string Line) {
   }
 }
 
+// The game goes on past the record's end, but the engine only knows the moves that fit: say so once.
+void NoteFullGameRecord() {
+  static bool Noted = false;
+  if (Noted) return;
+  Noted = true;
+  std::fprintf(stderr, "talvarind: the game record holds %d half-moves; later moves are ignored\n", MaxHistoryStack);
+}
+
 void SetUpPosition(TState* S, std::string Line) {
   Trim(Line);
   while (!Line.empty()) {
@@ -85,6 +93,10 @@ void SetUpPosition(TState* S, std::string Line) {
       InitStandardBoard(S);
     } else if (Word == "moves") {
       while (!Line.empty()) {
+        if (S->HistoryPly >= MaxHistoryStack) {
+          NoteFullGameRecord();
+          break;
+        }
         const TMove Move = ParseMove(S, NextWord(Line));
         if (Move == 0 || !MakeMove(&S->Position, Move)) break;
       }
@@ -153,7 +165,8 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
       break;
   }
 
-  if (!ThinkAndExecute(S)) return;
+  // A move found but not recorded (the game record is full) is still the answer the interface waits for.
+  if (!ThinkAndExecute(S) && S->BestMove == 0) return;
   const std::string Best = MoveToString(S->BestMove);
   if (S->PV[1] != 0) std::printf("bestmove %s ponder %s\n", Best.c_str(), MoveToString(S->PV[1]).c_str());
   else std::printf("bestmove %s\n", Best.c_str());

@@ -61,6 +61,7 @@ TMove* Captures(const TPosition* P, TMove* M) {
   constexpr int Them = Us ^ 8;
   constexpr bool White = Us == CWhite;
   constexpr TBitboard PromotionRank = White ? BB_RANK_7 : BB_RANK_2;
+  constexpr TBitboard BaseRank = White ? BB_RANK_1 : BB_RANK_8;
   // Steps towards the a-file side first, then the h-file side, then straight ahead.
   constexpr int LeftStep = White ? DELTA_NW : DELTA_SW;
   constexpr int RightStep = White ? DELTA_NE : DELTA_SE;
@@ -76,11 +77,15 @@ TMove* Captures(const TPosition* P, TMove* M) {
     M = AddPawnPromotions(M, Shift(Promoting & ~BB_FILE_H, RightStep) & Enemies, RightStep, Capture);
     M = AddPawnPromotions(M, Shift(Promoting, Forward) & Empty, Forward, 0);
   }
-  const TBitboard Others = Pawns & ~PromotionRank;
+  // A pawn on its own first rank (set-up positions only) has no moves.
+  const TBitboard Others = Pawns & ~(PromotionRank | BaseRank);
   M = AddPawnMoves(M, Shift(Others & ~BB_FILE_A, LeftStep) & Enemies, LeftStep, Capture);
   M = AddPawnMoves(M, Shift(Others & ~BB_FILE_H, RightStep) & Enemies, RightStep, Capture);
 
-  if (P->EnPassant >= 0 && P->EnPassant < 64) {
+  // Only with the enemy pawn that passed the square behind it: the capture removes that pawn, and
+  // without it taking back the move would put a pawn of the wrong colour on the board.
+  if (P->EnPassant >= 0 && P->EnPassant < 64 && P->Board[P->EnPassant ^ 8] == (Them | PPawn) &&
+      P->Board[P->EnPassant] == 0) {
     const int Ep = P->EnPassant;
     const TMove Word = (TMove(Ep) << 6) | (TMove(MTEnPassantCapture) << 12) | Capture;
     // The pawn to the right-below (for White) comes first.
@@ -124,7 +129,7 @@ TMove* Quiets(const TPosition* P, TMove* M) {
 
   constexpr int Forward = White ? DELTA_N : DELTA_S;
   const TBitboard Pawns = B[Us] & B[BBPPawn];
-  const TBitboard Single = Shift(Pawns & ~(White ? BB_RANK_7 : BB_RANK_2), Forward) & Empty;
+  const TBitboard Single = Shift(Pawns & ~(White ? BB_RANK_7 | BB_RANK_1 : BB_RANK_2 | BB_RANK_8), Forward) & Empty;
   const TBitboard Double = Shift(Shift(Pawns & (White ? BB_RANK_2 : BB_RANK_7), Forward) & Empty, Forward) & Empty;
   M = AddPawnMoves(M, Double, 2 * Forward, TMove(MTEnPassantSet) << 12);
   M = AddPawnMoves(M, Single, Forward, 0);
@@ -163,8 +168,13 @@ bool IsLegal(const TPosition* P, TMove Move) {
       if (To == Base + 2) return Us == CWhite ? CanCastle<CWhite>(P, false) : CanCastle<CBlack>(P, false);
       return false;
     }
-    case MTEnPassantCapture:
-      return IsPawn && To == (P->EnPassant & 0xFF);
+    case MTEnPassantCapture: {
+      // As the generator makes it: from beside the pawn that passed the square, which must still stand there.
+      const int Behind = To ^ 8;
+      const int Files = (From & 7) - (To & 7);
+      return IsPawn && To == (P->EnPassant & 0xFF) && P->Board[Behind] == ((Us ^ 8) | PPawn) &&
+             (From >> 3) == (Behind >> 3) && (Files == 1 || Files == -1);
+    }
     case MTEnPassantSet:
       return IsPawn && P->Board[To] == 0 && P->Board[To ^ 8] == 0 && (Us == CWhite ? From < To : From > To);
     default:
@@ -174,11 +184,13 @@ bool IsLegal(const TPosition* P, TMove Move) {
   if (!IsPawn) return !Promotion && (AttacksFrom(P, From) >> To & 1);
   const int File = From & 7, Rank = From >> 3;
   if (Us == CWhite) {
+    if (Rank == SQ_RANK_1) return false;
     if (Rank == SQ_RANK_7 && !Promotion) return false;
     if (To == From + 8) return P->Board[To] == 0;
     if ((To == From + 7 && File != 0) || (To == From + 9 && File != 7)) return P->Board[To] != 0;
     return false;
   }
+  if (Rank == SQ_RANK_8) return false;
   if (Rank == SQ_RANK_2 && !Promotion) return false;
   if (To == From - 8) return P->Board[To] == 0;
   if ((To == From - 9 && File != 0) || (To == From - 7 && File != 7)) return P->Board[To] != 0;

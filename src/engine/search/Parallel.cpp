@@ -1,5 +1,6 @@
 #include "engine/search/Parallel.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "engine/board/BitOps.h"
@@ -11,14 +12,6 @@
 #include "engine/search/TransTable.h"
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-// Sanitizer frames are several times larger than plain ones.
-constexpr size_t ThreadStackSize = size_t(32) << 20;
-#else
-// Every ply of a search path keeps a move list of about 12 KiB on this stack.
-constexpr size_t ThreadStackSize = size_t(8) << 20;
-#endif
 
 void NoteSplit(TParallelThread::TSplitRecord& R, int32_t Depth, int32_t LegalMoves, int32_t Ply) {
   const int64_t Count = R.Count.load(std::memory_order_relaxed);
@@ -32,21 +25,17 @@ void NoteSplit(TParallelThread::TSplitRecord& R, int32_t Depth, int32_t LegalMov
 
 }  // namespace
 
-TParallelThread::TParallelThread(TState* S, int32_t Index) {
-  State = S;
-  ThreadIndex = Index;
+// The split-point records and the root request start zeroed (value-initialised: they hold atomics).
+TParallelThread::TParallelThread(TState* S, int32_t Index)
+    : State(S), ThreadIndex(Index), RootSplitPoint(), RootRequest(), SplitPoints() {
   WaitSemaphore = SimpleSemaphoreCreate();
   DoneSemaphore = SimpleSemaphoreCreate();
   ThreadState.store(PTSIdle);
-  std::memset(static_cast<void*>(SplitPoints), 0, sizeof SplitPoints);
-  std::memset(static_cast<void*>(&RootSplitPoint), 0, sizeof RootSplitPoint);
-  std::memset(static_cast<void*>(&RootRequest), 0, sizeof RootRequest);
   SplitPointCount.store(0);
   RootSplitPoint.SplitIndex = 0;
   RootSplitPoint.Master = ThreadIndex;
   ThreadSplitPoint = &RootSplitPoint;
   StackFirst = S->SearchStack(SearchStackLow);
-  Start(ThreadStackSize);
 }
 
 TParallelThread::~TParallelThread() {
@@ -316,7 +305,7 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
   ParallelUnlock(&SP->Lock);
 }
 
-void ParallelInit(TState* S, int32_t Threads) {
+bool ParallelInit(TState* S, int32_t Threads, size_t StackSize) {
   S->Lock.store(0);
   for (auto& Core : S->CPUCores) Core = 0;
   S->DoneSemaphore = SimpleSemaphoreCreate();
@@ -340,7 +329,18 @@ void ParallelInit(TState* S, int32_t Threads) {
   }
   S->ThreadCount = S->MaxThreadCount = S->UsedThreadCount = Count;
   S->FreeThreadMask.store(0);
-  for (int32_t I = 0; I < S->ThreadCount; I++) S->Threads[I] = new TParallelThread(S, I);
+  for (int32_t I = 0; I < S->ThreadCount; I++) {
+    S->Threads[I] = new TParallelThread(S, I);
+    // A missing thread would be booked all the same and its search waited for without end.
+    if (!S->Threads[I]->Start(StackSize)) {
+      std::fprintf(stderr, "talvarind: cannot start search thread %d of %d\n", I + 1, S->ThreadCount);
+      S->ThreadCount = I + 1;
+      ParallelDone(S);
+      S->ThreadCount = S->MaxThreadCount = S->UsedThreadCount = 0;
+      return false;
+    }
+  }
+  return true;
 }
 
 void ParallelDone(TState* S) {

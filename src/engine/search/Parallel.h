@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/core/State.h"
@@ -138,8 +139,17 @@ class TParallelThread : public TThread {
   int32_t PendingChecks = 0;
 };
 
-// One thread per usable processor, or Threads threads (tests and benchmarks of oversubscription).
-void ParallelInit(TState* S, int32_t Threads = 0);
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// Sanitizer frames are several times larger than plain ones.
+constexpr size_t ThreadStackSize = size_t(32) << 20;
+#else
+// Every ply of a search path keeps a move list of about 12 KiB on this stack.
+constexpr size_t ThreadStackSize = size_t(8) << 20;
+#endif
+
+// One thread per usable processor, or Threads threads (tests and benchmarks of oversubscription). False,
+// after one line on standard error and with no thread left running, when a thread cannot be started.
+bool ParallelInit(TState* S, int32_t Threads = 0, size_t StackSize = ThreadStackSize);
 void ParallelDone(TState* S);
 // Has thread 0 search one root move and waits for its result.
 int32_t Search(TSearchStack* SS, TNodeType NodeType, TPosition* Position, int32_t Depth, int32_t Ply,

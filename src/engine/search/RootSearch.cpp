@@ -126,9 +126,13 @@ TMove SearchRoot(TState* S, TPosition* P) {
   S->ExtraTime = 0;
   P->FirstRootMove = false;
 
+  // The en-passant square belongs to the side to move: the other side cannot take there.
+  const int32_t EnPassant = P->EnPassant;
+  P->EnPassant = -1;
   P->Side ^= 8;
   const bool Stalemate = IsStalemate(P);
   P->Side ^= 8;
+  P->EnPassant = EnPassant;
   const bool RootInCheck = IsInCheck(P, P->Side);
   Root->InCheck = RootInCheck;
   bool RulesSaidStop = false;

@@ -172,6 +172,24 @@ TEST(Fen, HugeCountersDoNotWrap) {
 // En passant is only possible on the third rank (Black to move) or the sixth (White to move), behind an
 // enemy pawn that may have just made its double step. Any other square must be dropped: the capture
 // would take a pawn that is not there.
+// A right is kept only with its king and rook at home: the generator trusts the rights, and castling
+// with a missing rook would put one on the board.
+TEST(Fen, CastlingRightsNeedKingAndRookAtHome) {
+  const struct {
+    const char* Text;
+    int Flags;
+  } Cases[] = {
+      {"4k3/8/8/8/8/8/8/4K3 w K - 0 1", 0},
+      {"r3k2r/8/8/8/8/8/8/R3K3 w KQkq - 0 1", 2 | 4 | 8},  // no rook on h1
+      {"r3k2r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", 4 | 8},     // white king off e1
+      {"1r2k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", 1 | 2 | 4},  // rook on b8, not a8
+      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", 15},
+      {"r3k2R/8/8/8/8/8/8/R3K2r w KQkq - 0 1", 2 | 8},       // rooks of the wrong colour
+      {"r3K2r/8/8/8/8/8/8/R3k2R w KQkq - 0 1", 0},           // kings swapped
+  };
+  for (const auto& C : Cases) EXPECT_EQ(Fen(C.Text)->CastleFlags, C.Flags) << C.Text;
+}
+
 TEST(Fen, EnPassantSquareWithoutDoubleStepIsDropped) {
   const char* Cases[] = {
       "4k3/1P6/8/8/8/8/8/4K3 w - a8 0 1",   // white pawn b7 "attacks" a8

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
+#include "engine/board/PositionCheck.h"
 #include "engine/board/PositionChecks.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
@@ -59,6 +60,7 @@ class TWalker {
   void CheckAfterMove(const TPosition& Before, const TPosition& After, TMove M) {
     const int From = MoveFrom(M), To = MoveTo(M);
     if (const auto Derived = DerivedFieldsMatchBoard(After, false); !Derived) Fail("", Derived.message());
+    if (const std::string Faults = PositionFaults(&After); !Faults.empty()) Fail("", Faults.c_str());
     // The key: its piece part follows the board, the rest changes by the side, the rights and the
     // en-passant squares only.
     uint64_t Rest = (Before.Hash ^ PieceKeys(Before)) ^ HashSide ^ HashCastle[Before.CastleFlags] ^
@@ -135,6 +137,27 @@ TEST(MovesIntegrity, EnPassantEndgame) {
 TEST(MovesIntegrity, CornerCapturesWithPromotion) {
   WalkAndCount({"r3k2r/1P2p1P1/8/3P4/4p3/8/1p1P2p1/R3K2R w KQkq - 0 1", 3, 33187});
   WalkAndCount({"r3k2r/1P2p1P1/8/3P4/4p3/8/1p1P2p1/R3K2R b KQkq - 0 1", 3, 33251});
+}
+
+// Set-up positions that games never reach: castling rights whose rook or king is missing count as no
+// rights at all, and pawns on their own first rank stand still; every step keeps the board sound.
+TEST(MovesIntegrity, SetUpPositionsGamesNeverReach) {
+  const struct {
+    const char* Fen;
+    const char* Sound;  // the same position as a game could have it
+  } Cases[] = {
+      {"4k3/8/8/8/8/8/8/4K3 w KQkq - 0 1", "4k3/8/8/8/8/8/8/4K3 w - - 0 1"},
+      {"r3k3/8/8/8/8/8/8/4K2R w KQkq - 0 1", "r3k3/8/8/8/8/8/8/4K2R w Kq - 0 1"},
+      {"1r2k2r/8/8/8/8/8/8/R2K3R b KQkq - 0 1", "1r2k2r/8/8/8/8/8/8/R2K3R b k - 0 1"},
+  };
+  for (const auto& C : Cases) WalkAndCount({C.Fen, 3, Perft(&TestStateWith(C.Sound)->Position, 3)});
+  for (const char* Fen : {"4k3/8/8/8/8/8/1n6/P3K3 w - - 0 1", "p3k3/1N6/8/8/8/8/8/4K3 b - - 0 1",
+                          "rnbqkbnr/pppppppp/8/8/8/8/1PPPPPPP/PNBQKBNR w Kkq - 0 1"}) {
+    TPosition* P = &TestStateWith(Fen)->Position;
+    TWalker Walker;
+    Walker.Walk(P, 3);
+    EXPECT_EQ(Walker.Failures, 0) << Fen;
+  }
 }
 
 }  // namespace

@@ -118,6 +118,28 @@ TEST(MovesGen, EnPassantCaptures) {
   EXPECT_EQ(CaptureMoves(P), (std::vector<TMove>{Word(SQ_G4, SQ_H3, MTEnPassantCapture, true)}));
 }
 
+// An en-passant square left standing when the side to move is switched (a stalemate test, a GUI's
+// "white" or "black") must not let the other side take there: the capture would remove a pawn of its
+// own colour, and taking it back would put an enemy pawn on the board.
+TEST(MovesGen, NoEnPassantCaptureWithoutThePawnThatPassed) {
+  TPosition* P = Fen("rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3");
+  ASSERT_EQ(P->EnPassant, SQ_F6);
+  EXPECT_EQ(CaptureMoves(P), (std::vector<TMove>{Word(SQ_E5, SQ_F6, MTEnPassantCapture, true)}));
+  P->Side = CBlack;
+  for (TMove M : GeneratedMoves(P)) EXPECT_NE(MoveType(M), MTEnPassantCapture) << MoveToString(M);
+  EXPECT_FALSE(IsLegal(P, Word(SQ_E7, SQ_F6, MTEnPassantCapture, true)));
+  EXPECT_FALSE(IsLegal(P, Word(SQ_G7, SQ_F6, MTEnPassantCapture, true)));
+  // A square with nothing behind it, or a stored capture from a pawn that is not beside the square.
+  P = Fen("4k3/8/8/3P4/8/8/8/4K3 w - - 0 1");
+  P->EnPassant = SQ_E6;
+  EXPECT_TRUE(CaptureMoves(P).empty());
+  EXPECT_FALSE(IsLegal(P, Word(SQ_D5, SQ_E6, MTEnPassantCapture, true)));
+  P = Fen("4k3/8/8/P3pP2/8/8/8/4K3 w - e6 0 1");
+  ASSERT_EQ(P->EnPassant, SQ_E6);
+  EXPECT_TRUE(IsLegal(P, Word(SQ_F5, SQ_E6, MTEnPassantCapture, true)));
+  EXPECT_FALSE(IsLegal(P, Word(SQ_A5, SQ_E6, MTEnPassantCapture, true)));
+}
+
 TEST(MovesGen, Castling) {
   TPosition* P = Fen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
   std::vector<TMove> Quiet = QuietMoves(P);

@@ -50,4 +50,12 @@ TEST(Perft, Middlegame) {
                {46, 2079, 89890, 3894594});
 }
 
+// Set-up positions only: a pawn on its own first rank neither moves nor takes.
+TEST(Perft, PawnsOnTheirFirstRankStandStill) {
+  ExpectCounts("4k3/8/8/8/8/8/8/P3K3 w - - 0 1", {5});
+  ExpectCounts("4k3/8/8/8/8/8/1n6/P3K3 w - - 0 1", {4});
+  ExpectCounts("p3k3/1N6/8/8/8/8/8/4K3 b - - 0 1", {4});
+  ExpectCounts("p3k3/8/8/8/8/8/8/4K3 b - - 0 1", {5});
+}
+
 }  // namespace

@@ -191,6 +191,20 @@ TEST(ParallelSearch, PoolShapeFollowsTheProcessors) {
   EXPECT_EQ(S->FreeThreadMask.load() & All, All);
 }
 
+// A thread the system refuses would be booked for work all the same and waited for without end.
+TEST(ThreadPoolStart, ThreadThatCannotStartEndsTheStartLoudly) {
+  TState* S = TestState();
+  ParallelDone(S);
+  ::testing::internal::CaptureStderr();
+  const bool Started = ParallelInit(S, 2, size_t(1) << 50);  // a stack no system can give
+  const std::string Errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(Started);
+  EXPECT_EQ(Errors, "talvarind: cannot start search thread 1 of 2\n");
+  EXPECT_EQ(S->ThreadCount, 0);
+  ASSERT_TRUE(ParallelInit(S));
+  EXPECT_GE(S->ThreadCount, 1);
+}
+
 TEST(ParallelSearch, HugeHalfMoveCounterDoesNotBreakSplitting) {
   PoolOf Pool(2);
   TState* S = Pool.S;

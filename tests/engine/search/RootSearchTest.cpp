@@ -11,7 +11,10 @@
 
 #include "SearchTestSupport.h"
 #include "TestSupport.h"
+#include "engine/board/PositionCheck.h"
+#include "engine/board/PositionChecks.h"
 #include "engine/platform/Timer.h"
+#include "engine/search/TimeControl.h"
 
 namespace {
 
@@ -100,6 +103,48 @@ TEST(RootSearch, NoLegalMoveGivesNoMoveAndAnEmptyVariation) {
     }
     EXPECT_EQ(Result, 0u);
     EXPECT_EQ(S->PV[0], 0u);
+  }
+}
+
+// The boards the search sees, checked where it polls for input (through the in-search hook): the first
+// iteration polls before it makes any root move.
+std::string FaultsSeenAtPolls;
+int Polls = 0;
+void CheckBoardAtPoll(TState* S, int32_t) {
+  Polls++;
+  FaultsSeenAtPolls += PositionFaults(&S->Position);
+}
+
+// The stalemate test at the root looks at the other side's moves; the en-passant square set for the
+// side to move must not give the other side a capture there. It did, putting a pawn of the wrong colour
+// on the board until the root's own moves happened to make and take back the capture there.
+TEST(RootSearch, SearchesTheRootPositionAsItFoundIt) {
+  for (const char* Fen : {"rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3",
+                          "4r1k1/6p1/8/4Pp2/8/8/8/4K3 w - f6 0 2", "3k4/8/8/8/3pP3/8/5PK1/3R4 b - e3 0 1"}) {
+    SCOPED_TRACE(Fen);
+    TState* S = TestStateWith(Fen);
+    ASSERT_NE(S->Position.EnPassant, -1);
+    TThinkSettings Settings(S);
+    S->MaxDepth = 4;
+    S->Mode = MXBoard;
+    TInputPipe Input;
+    Input.Send("x");
+    const TXBoardInSearchHandler Saved = XBoardInSearchHandler;
+    XBoardInSearchHandler = CheckBoardAtPoll;
+    FaultsSeenAtPolls.clear();
+    Polls = 0;
+    const TPosition Before = S->Position;
+    TMove Result;
+    {
+      TDirectRoot Root(S);
+      S->StartTime -= 1000;  // the first check polls at once
+      Result = SearchRoot(S, &S->Position);
+    }
+    XBoardInSearchHandler = Saved;
+    EXPECT_NE(Result, 0u);
+    EXPECT_GT(Polls, 0);
+    EXPECT_EQ(FaultsSeenAtPolls, "");
+    EXPECT_TRUE(SamePosition(S->Position, Before));
   }
 }
 

@@ -1,0 +1,34 @@
+// The bench signature: the node total of a one-thread search of the benchmark positions to the default
+// depth. It repeats exactly from run to run, so a different total means the search visits another tree.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "engine/board/PositionChecks.h"
+
+namespace {
+
+TEST(BenchSignature, SearchVisitsTheRecordedTree) {
+  if (SanitizedRun()) GTEST_SKIP() << "the signature is checked in the plain build";
+#ifndef NDEBUG
+  GTEST_SKIP() << "the signature is checked in the optimised build";
+#endif
+  std::ifstream File(std::string(TALVARIND_SOURCE_DIR) + "/bench/signature.txt");
+  long long Recorded = -1;
+  ASSERT_TRUE(File >> Recorded) << "bench/signature.txt holds no number";
+
+  const std::string Command = std::string("'") + TALVARIND_BENCH_EXE + "' search 2>/dev/null";
+  FILE* Pipe = popen(Command.c_str(), "r");
+  ASSERT_NE(Pipe, nullptr);
+  long long Total = -1;
+  char Line[256];
+  while (std::fgets(Line, sizeof Line, Pipe)) std::sscanf(Line, "total %lld", &Total);
+  ASSERT_EQ(pclose(Pipe), 0);
+  EXPECT_EQ(Total, Recorded)
+      << "the search visits another tree than the recorded one. If that is meant, write the new total, " << Total
+      << ", into bench/signature.txt and give it in the commit message together with the reason.";
+}
+
+}  // namespace
