@@ -2,11 +2,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+DEBUG_BUILD ?= build-debug
 JOBS       ?= $(shell nproc)
 # The face to start: the interactive shell without ARGS, the dialogues with ARGS=uci or ARGS=xboard.
 ARGS       ?=
 
-.PHONY: all build run test test-release test-asan test-tsan bench clean
+.PHONY: all build run test test-release test-asan test-tsan debug bench clean
 
 all: build
 
@@ -37,8 +38,15 @@ test-tsan:
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 TALVARIND_SANITIZED=1 \
 		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_SUITES)'
 
+# Assertions on: every make and unmake is checked against a recomputation of the whole position. Deep
+# counts are cut down as in the sanitizer builds.
+debug:
+	cmake -S . -B $(DEBUG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(DEBUG_BUILD) -j $(JOBS)
+	cd $(DEBUG_BUILD) && TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS)
+
 bench: build
 	./$(BUILD)/talvarind-bench perft 6
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD)

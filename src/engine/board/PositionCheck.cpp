@@ -1,5 +1,8 @@
 #include "engine/board/PositionCheck.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
 #include "engine/eval/PieceSquare.h"
@@ -79,4 +82,21 @@ std::string PositionFaults(const TPosition* P, bool WithHash) {
     if (!Fits) Note(Faults, "EnPassant " + std::to_string(Ep));
   }
   return Faults;
+}
+
+void AssertSoundPosition(const TPosition* P, const char* Step) {
+  const std::string Faults = PositionFaults(P);
+  if (Faults.empty()) return;
+  std::fprintf(stderr, "talvarind: unsound position after %s: %s\n", Step, Faults.c_str());
+  std::abort();
+}
+
+void AssertSoundMove(const TPosition* P, const TUndoMove* Undo, uint64_t KeyBefore) {
+  AssertSoundPosition(P, "a move");
+  uint64_t Rest = KeyBefore ^ HashSide ^ HashCastle[Undo->CastleFlags & 15] ^ HashCastle[P->CastleFlags & 15];
+  if (Undo->EnPassant >= 0) Rest ^= HashEnPassant[Undo->EnPassant];
+  if (P->EnPassant >= 0) Rest ^= HashEnPassantFile[P->EnPassant & 7];
+  if ((P->Hash ^ PieceKey(P)) == Rest) return;
+  std::fprintf(stderr, "talvarind: the key went wrong in the move %u\n", unsigned(Undo->Move));
+  std::abort();
 }

@@ -1,6 +1,7 @@
 #include "engine/moves/MakeMove.h"
 
 #include "engine/board/PieceContrib.h"
+#include "engine/board/PositionCheck.h"
 #include "engine/board/Position.h"
 #include "engine/core/State.h"
 
@@ -28,6 +29,9 @@ inline void CastleRookSquares(int From, int To, int& RookFrom, int& RookTo) {
 }  // namespace
 
 void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
+#ifndef NDEBUG
+  const uint64_t KeyBefore = P->Hash ^ PieceKey(P);
+#endif
   const int From = MoveFrom(Move), To = MoveTo(Move), Type = MoveType(Move);
   const int Us = P->Side, Them = Us ^ 8;
   const int Piece = P->Board[From];
@@ -119,6 +123,9 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
   P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
   P->Side = Them;
   P->Hash = Hash ^ HashSide;
+#ifndef NDEBUG
+  AssertSoundMove(P, Undo, KeyBefore);
+#endif
 }
 
 void DoUndoMove(TPosition* P, const TUndoMove* Undo) {
@@ -174,6 +181,9 @@ void DoUndoMove(TPosition* P, const TUndoMove* Undo) {
 
   P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
   P->Side = Us;
+#ifndef NDEBUG
+  AssertSoundPosition(P, "taking back a move");
+#endif
 }
 
 void DoMakeNullMove(TPosition* P, TUndoMove* Undo) {
@@ -191,6 +201,9 @@ void DoMakeNullMove(TPosition* P, TUndoMove* Undo) {
   }
   P->Side ^= 8;
   P->Hash ^= HashSide;
+#ifndef NDEBUG
+  AssertSoundPosition(P, "a null move");
+#endif
 }
 
 void DoUndoNullMove(TPosition* P, const TUndoMove* Undo) {
@@ -199,6 +212,9 @@ void DoUndoNullMove(TPosition* P, const TUndoMove* Undo) {
   P->PawnHash = Undo->PawnHash;
   P->ReversibleMoves--;
   P->Side ^= 8;
+#ifndef NDEBUG
+  AssertSoundPosition(P, "taking back a null move");
+#endif
 }
 
 bool MakeMove(TPosition* P, TMove Move) {

@@ -65,4 +65,18 @@ TEST(PositionCheck, FindsEachKindOfDisagreement) {
   }
 }
 
+// Debug builds stop at the first make or unmake that leaves the position unsound, naming the step.
+TEST(PositionCheckDeathTest, CheckedBuildsStopAtAnUnsoundStep) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "the checks are compiled into debug builds only";
+#else
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  TPosition P = TestStateWith("startpos")->Position;
+  P.Board[SQ_E2] = 0;  // the bitboards still hold the pawn
+  TUndoMove Undo;
+  EXPECT_DEATH(DoMakeMove(&P, MakeMoveWord(SQ_G1, SQ_F3), &Undo),
+               "unsound position after a move: bitboards disagree with Board\\[e2\\]");
+#endif
+}
+
 }  // namespace
