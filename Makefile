@@ -3,11 +3,12 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 DEBUG_BUILD ?= build-debug
+WINDOWS_BUILD ?= build-windows
 JOBS       ?= $(shell nproc)
 # The face to start: the interactive shell without ARGS, the dialogues with ARGS=uci or ARGS=xboard.
 ARGS       ?=
 
-.PHONY: all build run test test-release test-asan test-tsan debug bench clean
+.PHONY: all build run test test-release test-asan test-tsan debug windows test-windows bench clean
 
 all: build
 
@@ -21,14 +22,14 @@ run: build
 test: test-release test-asan test-tsan
 
 test-release: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE windows
 
 # The same suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=address,undefined
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS)
+		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
 
 # The tests that run threads together once more under ThreadSanitizer.
 TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci|ShellState
@@ -36,17 +37,28 @@ test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 TALVARIND_SANITIZED=1 \
-		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_SUITES)'
+		ctest --output-on-failure -j $(JOBS) -LE windows -R '$(TSAN_SUITES)'
+
+# 64-bit Windows executables, cross-built with Debian's mingw-w64 and linked statically.
+windows:
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALVARIND_TESTS=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# The Windows executables under Wine, in a prefix of their own; skipped, and saying so, without the
+# cross-compiler or Wine.
+test-windows: build
+	BUILD=$(BUILD) WINDOWS_BUILD=$(WINDOWS_BUILD) JOBS=$(JOBS) tests/wine/run
 
 # Assertions on: every make and unmake is checked against a recomputation of the whole position. Deep
 # counts are cut down as in the sanitizer builds.
 debug:
 	cmake -S . -B $(DEBUG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(DEBUG_BUILD) -j $(JOBS)
-	cd $(DEBUG_BUILD) && TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS)
+	cd $(DEBUG_BUILD) && TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
 
 bench: build
 	./$(BUILD)/talvarind-bench perft 6
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD) $(WINDOWS_BUILD)

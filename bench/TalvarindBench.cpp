@@ -131,5 +131,6 @@ int main(int argc, char** argv) {
   else if (std::strcmp(argv[1], "smp") == 0) Status = RunSmp(argc, argv);
   else Status = Usage();
   DoneState(&State);
+  EngineShutdown();
   return Status;
 }

@@ -244,15 +244,13 @@ bool TEngineProcess::ReadLine(std::string& Line, milliseconds Timeout) {
   for (;;) {
     const size_t End = Buffer.find('\n');
     if (End != std::string::npos) {
-      Line = Buffer.substr(0, End);
-      Buffer.erase(0, End + 1);
+      TakeLine(Line, End, 1);
       return true;
     }
     if (Ended) {
       // A last line without its terminator still counts.
       if (Buffer.empty()) return false;
-      Line = std::move(Buffer);
-      Buffer.clear();
+      TakeLine(Line, Buffer.size(), 0);
       return true;
     }
     if (!Fill(milliseconds(RemainingMs(Deadline))) && !Ended) {
@@ -275,6 +273,12 @@ bool TEngineProcess::ReadUntilText(std::string_view Text, std::string& Seen, mil
       return false;
     }
   }
+}
+
+void TEngineProcess::TakeLine(std::string& Line, size_t Length, size_t Skip) {
+  Line = Buffer.substr(0, Length);
+  Buffer.erase(0, Length + Skip);
+  if (CrLf && !Line.empty() && Line.back() == '\r') Line.pop_back();
 }
 
 bool TEngineProcess::ReadUntil(const std::function<bool(const std::string&)>& Wanted, std::string& Line,

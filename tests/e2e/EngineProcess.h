@@ -53,6 +53,9 @@ class TEngineProcess {
   bool Running() const { return Pid > 0; }
   pid_t Id() const { return Pid; }
 
+  // The program ends its lines with CR LF (a Windows program): lines are read without the CR too.
+  void ExpectCrLf() { CrLf = true; }
+
   // Writes Line and a line feed; false when the process no longer reads.
   bool Send(std::string_view Line);
   // Writes Text as it is.
@@ -84,6 +87,8 @@ class TEngineProcess {
  private:
   // Reads what arrives within Timeout into Buffer; false when nothing came.
   bool Fill(milliseconds Timeout);
+  // Moves the first Length bytes of Buffer into Line, dropping Skip more (the terminator).
+  void TakeLine(std::string& Line, size_t Length, size_t Skip);
   void CloseAll();
   // Forgets the last process's output before a start.
   void Prepare();
@@ -94,6 +99,7 @@ class TEngineProcess {
   int ErrorFile = -1;
   std::string Buffer;
   bool Ended = false;
+  bool CrLf = false;
 };
 
 }  // namespace e2e

@@ -112,121 +112,140 @@ void DropImpossibleCastleRights(TPosition* P) {
 
 namespace {
 
-// FEN text, leniently: whatever cannot be read keeps its default.
-void ReadFen(TPosition* P, std::string_view Text) {
-  {
-    size_t B = 0, E = Text.size();
-    while (B < E && Text[B] == ' ') B++;
-    while (E > B && Text[E - 1] == ' ') E--;
-    if (Text.substr(B, E - B) == "startpos") Text = StartPosition;
+// FEN text, leniently: whatever cannot be read keeps its default. One step per field, over one cursor.
+class TFenReader {
+ public:
+  TFenReader(TPosition* P, std::string_view Text) : P(P), Text(Text) {}
+
+  void Read() {
+    Clear();
+    Placement();
+    SideToMove();
+    Castling();
+    EnPassant();
+    if (I < Text.size() && IsDigit(Ch(I))) Counters();
+    else EpdOperations();
   }
-  const size_t Length = Text.size();
+
+ private:
+  TPosition* const P;
+  const std::string_view Text;
   size_t I = 0;
-  auto Ch = [&](size_t At) -> unsigned char { return At < Length ? (unsigned char)Text[At] : 0; };
-  auto SkipSeparator = [&] {
-    if (I < Length && ((unsigned char)Text[I] < 33 || Text[I] == '/')) I++;
-  };
-  auto Advance = [&](size_t N) { I = I + N < Length ? I + N : Length; };
-  auto IsDigit = [](unsigned char C) { return C >= '0' && C <= '9'; };
+
+  static bool IsDigit(unsigned char C) { return C >= '0' && C <= '9'; }
+  static bool IsLetter(unsigned char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); }
+  unsigned char Ch(size_t At) const { return At < Text.size() ? (unsigned char)Text[At] : 0; }
+  void SkipSeparator() {
+    if (I < Text.size() && ((unsigned char)Text[I] < 33 || Text[I] == '/')) I++;
+  }
+  void Advance(size_t N) { I = I + N < Text.size() ? I + N : Text.size(); }
   // Saturates instead of overflowing on absurd counters.
-  auto ReadNumber = [&]() -> int64_t {
+  int64_t ReadNumber() {
     int64_t V = 0;
-    while (I < Length && IsDigit(Ch(I))) {
+    while (I < Text.size() && IsDigit(Ch(I))) {
       if (V < CounterLimit) V = V * 10 + (Ch(I) - '0');
       I++;
     }
     return V < CounterLimit ? V : CounterLimit;
-  };
+  }
+  int32_t StartPlyOf(int64_t N) const {
+    const int64_t Ply = 2 * (N > 1 ? N - 1 : 0) + (P->Side == CBlack ? 1 : 0);
+    return int32_t(Ply > 255 ? 255 : Ply);
+  }
 
-  std::memset(P->Board, 0, sizeof P->Board);
-  ClearDerived(P);
-  P->Side = CWhite;
-  P->CastleFlags = 0;
-  P->EnPassant = -1;
-  P->StartPly = 0;
-  P->ReversibleMoves = 0;
+  void Clear() {
+    std::memset(P->Board, 0, sizeof P->Board);
+    ClearDerived(P);
+    P->Side = CWhite;
+    P->CastleFlags = 0;
+    P->EnPassant = -1;
+    P->StartPly = 0;
+    P->ReversibleMoves = 0;
+  }
 
-  for (int Rank = 7; Rank >= 0; Rank--) {
-    int File = 0;
-    while (File < 8 && I < Length) {
-      const unsigned char C = Ch(I++);
-      if (C >= '1' && C <= '8') {
-        // A run of empty squares never reaches past the h-file.
-        File += C - '0';
-        if (File > 8) File = 8;
-        continue;
+  void Placement() {
+    for (int Rank = 7; Rank >= 0; Rank--) {
+      int File = 0;
+      while (File < 8 && I < Text.size()) {
+        const unsigned char C = Ch(I++);
+        if (C >= '1' && C <= '8') {
+          // A run of empty squares never reaches past the h-file.
+          File += C - '0';
+          if (File > 8) File = 8;
+          continue;
+        }
+        const char* Found = C ? std::strchr(PieceChars, C) : nullptr;
+        const int Code = Found ? int(Found - PieceChars) : 0;
+        if (IsPieceCode(Code)) {
+          P->Board[Rank * 8 + File] = uint8_t(Code);
+          AddPiece(P, Code, Rank * 8 + File);
+        }
+        File++;
       }
-      const char* Found = C ? std::strchr(PieceChars, C) : nullptr;
-      const int Code = Found ? int(Found - PieceChars) : 0;
-      if (IsPieceCode(Code)) {
-        P->Board[Rank * 8 + File] = uint8_t(Code);
-        AddPiece(P, Code, Rank * 8 + File);
-      }
-      File++;
+      SkipSeparator();
+    }
+    P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
+  }
+
+  void SideToMove() {
+    if (I < Text.size()) {
+      P->Side = Ch(I) == 'w' ? CWhite : CBlack;
+      Advance(1);
     }
     SkipSeparator();
   }
-  P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
 
-  if (I < Length) {
-    P->Side = Ch(I) == 'w' ? CWhite : CBlack;
-    Advance(1);
-  }
-  SkipSeparator();
-
-  if (Ch(I) == '-') {
-    Advance(1);
-  } else {
-    for (;;) {
-      const unsigned char C = Ch(I);
-      if (C == 'K') P->CastleFlags |= 1;
-      else if (C == 'Q') P->CastleFlags |= 2;
-      else if (C == 'k') P->CastleFlags |= 4;
-      else if (C == 'q') P->CastleFlags |= 8;
-      else break;
-      I++;
+  void Castling() {
+    if (Ch(I) == '-') {
+      Advance(1);
+    } else {
+      for (;;) {
+        const unsigned char C = Ch(I);
+        if (C == 'K') P->CastleFlags |= 1;
+        else if (C == 'Q') P->CastleFlags |= 2;
+        else if (C == 'k') P->CastleFlags |= 4;
+        else if (C == 'q') P->CastleFlags |= 8;
+        else break;
+        I++;
+      }
     }
+    SkipSeparator();
   }
-  SkipSeparator();
 
-  if (Ch(I) == '-') {
-    P->EnPassant = -1;
-    Advance(1);
-  } else if (Ch(I) >= 'a' && Ch(I) <= 'h' && Ch(I + 1) >= '1' && Ch(I + 1) <= '8') {
-    const int Square = (Ch(I) - 'a') + 8 * (Ch(I + 1) - '1');
-    Advance(2);
-    const int OpponentPawnKind = P->Side == CWhite ? ATPBlackPawn : ATPWhitePawn;
-    const TBitboard Takers = AttackTables[OpponentPawnKind][Square] & P->Bitboards[P->Side] & P->Bitboards[BBPPawn];
-    // Only a square that a double step can have passed over: taking there removes the pawn behind it,
-    // and with no such pawn the capture would corrupt the board.
-    const int PassedRank = P->Side == CWhite ? SQ_RANK_6 : SQ_RANK_3;
-    const int Behind = Square ^ 8;
-    const bool Possible = (Square >> 3) == PassedRank && P->Board[Square] == 0 &&
-                          P->Board[Behind] == ((P->Side ^ 8) | PPawn);
-    P->EnPassant = Takers && Possible ? Square : -1;
-  } else {
-    P->EnPassant = -1;
-    Advance(1);
+  void EnPassant() {
+    if (Ch(I) == '-') {
+      P->EnPassant = -1;
+      Advance(1);
+    } else if (Ch(I) >= 'a' && Ch(I) <= 'h' && Ch(I + 1) >= '1' && Ch(I + 1) <= '8') {
+      const int Square = (Ch(I) - 'a') + 8 * (Ch(I + 1) - '1');
+      Advance(2);
+      const int OpponentPawnKind = P->Side == CWhite ? ATPBlackPawn : ATPWhitePawn;
+      const TBitboard Takers = AttackTables[OpponentPawnKind][Square] & P->Bitboards[P->Side] & P->Bitboards[BBPPawn];
+      // Only a square that a double step can have passed over: taking there removes the pawn behind it,
+      // and with no such pawn the capture would corrupt the board.
+      const int PassedRank = P->Side == CWhite ? SQ_RANK_6 : SQ_RANK_3;
+      const int Behind = Square ^ 8;
+      const bool Possible = (Square >> 3) == PassedRank && P->Board[Square] == 0 &&
+                            P->Board[Behind] == ((P->Side ^ 8) | PPawn);
+      P->EnPassant = Takers && Possible ? Square : -1;
+    } else {
+      P->EnPassant = -1;
+      Advance(1);
+    }
+    SkipSeparator();
   }
-  SkipSeparator();
 
-  auto StartPlyOf = [&](int64_t N) {
-    int64_t Ply = 2 * (N > 1 ? N - 1 : 0) + (P->Side == CBlack ? 1 : 0);
-    return int32_t(Ply > 255 ? 255 : Ply);
-  };
-
-  if (I < Length && IsDigit(Ch(I))) {
+  // The half-move clock and the full-move number.
+  void Counters() {
     P->ReversibleMoves = int32_t(ReadNumber());
     SkipSeparator();
-    if (I < Length && IsDigit(Ch(I))) {
+    if (I < Text.size() && IsDigit(Ch(I))) {
       P->StartPly = StartPlyOf(ReadNumber());
       SkipSeparator();
     }
-    return;
   }
 
-  auto IsLetter = [](unsigned char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); };
-  auto DecimalOrZero = [](std::string_view S) -> int64_t {
+  static int64_t DecimalOrZero(std::string_view S) {
     while (!S.empty() && S.front() == ' ') S.remove_prefix(1);
     while (!S.empty() && S.back() == ' ') S.remove_suffix(1);
     bool Negative = false;
@@ -242,40 +261,50 @@ void ReadFen(TPosition* P, std::string_view Text) {
     }
     if (V > CounterLimit) V = CounterLimit;
     return Negative ? -V : V;
-  };
-  while (I < Length && IsLetter(Ch(I))) {
-    char Name[8] = {};
-    size_t NameLength = 0;
-    while (I < Length && (IsLetter(Ch(I)) || IsDigit(Ch(I)) || Ch(I) == '_')) {
-      unsigned char C = Ch(I++);
-      if (NameLength < sizeof Name - 1) Name[NameLength] = char(C >= 'A' && C <= 'Z' ? C + 32 : C);
-      NameLength++;
-    }
-    SkipSeparator();
-    std::string_view Operand;
-    if (Ch(I) == '"') {
-      const size_t Start = ++I;
-      while (I < Length && Text[I] != '"') I++;
-      Operand = Text.substr(Start, I - Start);
-      Advance(1);
-    } else {
-      const size_t Start = I;
-      while (I < Length && Text[I] != ';') I++;
-      Operand = Text.substr(Start, I - Start);
-    }
-    const std::string_view Op(Name, NameLength < sizeof Name ? NameLength : 0);
-    if (Op == "fmvn") P->StartPly = StartPlyOf(DecimalOrZero(Operand));
-    else if (Op == "hmvc") P->ReversibleMoves = int32_t(DecimalOrZero(Operand));
-    if (Ch(I) != ';') break;
-    I++;
-    SkipSeparator();
   }
+
+  // In place of the counters: "hmvc" and "fmvn", each ended by ";"; other operations are skipped.
+  void EpdOperations() {
+    while (I < Text.size() && IsLetter(Ch(I))) {
+      char Name[8] = {};
+      size_t NameLength = 0;
+      while (I < Text.size() && (IsLetter(Ch(I)) || IsDigit(Ch(I)) || Ch(I) == '_')) {
+        const unsigned char C = Ch(I++);
+        if (NameLength < sizeof Name - 1) Name[NameLength] = char(C >= 'A' && C <= 'Z' ? C + 32 : C);
+        NameLength++;
+      }
+      SkipSeparator();
+      std::string_view Operand;
+      if (Ch(I) == '"') {
+        const size_t Start = ++I;
+        while (I < Text.size() && Text[I] != '"') I++;
+        Operand = Text.substr(Start, I - Start);
+        Advance(1);
+      } else {
+        const size_t Start = I;
+        while (I < Text.size() && Text[I] != ';') I++;
+        Operand = Text.substr(Start, I - Start);
+      }
+      const std::string_view Op(Name, NameLength < sizeof Name ? NameLength : 0);
+      if (Op == "fmvn") P->StartPly = StartPlyOf(DecimalOrZero(Operand));
+      else if (Op == "hmvc") P->ReversibleMoves = int32_t(DecimalOrZero(Operand));
+      if (Ch(I) != ';') break;
+      I++;
+      SkipSeparator();
+    }
+  }
+};
+
+std::string_view Trimmed(std::string_view Text) {
+  while (!Text.empty() && Text.front() == ' ') Text.remove_prefix(1);
+  while (!Text.empty() && Text.back() == ' ') Text.remove_suffix(1);
+  return Text;
 }
 
 }  // namespace
 
 void SetPosition(TPosition* P, std::string_view Text) {
-  ReadFen(P, Text);
+  TFenReader(P, Trimmed(Text) == "startpos" ? std::string_view(StartPosition) : Text).Read();
   DropImpossibleCastleRights(P);
 }
 

@@ -34,11 +34,12 @@ void EngineStartup() {
   static bool Done = false;
   if (Done) return;
   Done = true;
+  TimerResolutionBegin();
   HighResTimerInit();
   InitializeData();
 }
 
-void EngineShutdown() {}
+void EngineShutdown() { TimerResolutionEnd(); }
 
 static void ReportAllocationFailure(const char* Table, size_t Bytes) {
   std::fprintf(stderr, "talvarind: cannot allocate the %s (%zu bytes)\n", Table, Bytes);

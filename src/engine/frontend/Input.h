@@ -5,6 +5,8 @@
 #include <bitset>
 #include <string>
 
+#include "engine/platform/StdInput.h"
+
 // A set of 8-bit characters.
 using TCharSet = std::bitset<256>;
 
@@ -14,15 +16,15 @@ const TCharSet& WhiteSpaceSet();
 // Sets the layer up on standard input the first time; later calls do nothing. Every other operation
 // calls it, so callers need not.
 void InputInit();
-// (Re)starts the layer on Fd, dropping buffered input, a partial line and the end-of-input mark. The
-// descriptor stays the caller's.
-void InputAttach(int Fd);
+// (Re)starts the layer on Handle, dropping buffered input, a partial line and the end-of-input mark.
+// The handle stays the caller's.
+void InputAttach(TInputHandle Handle);
 
 // Next character. From a pipe or file a non-blocking call returns false at once when nothing is
 // waiting; a blocking call waits. Both return false once input has ended.
 bool InputRead(bool Blocking, char& C);
 // Next line without its terminator; CR and LF each end a line. A non-blocking call that finds no
-// complete line returns false and keeps the characters it has for the next call. On a terminal every
+// complete line returns false and keeps the characters it has for the next call. On a console every
 // call waits. A last line without terminator is delivered before the end is reported.
 bool InputReadLine(bool Blocking, std::string& S);
 // Whether a read may find something now: unread characters, waiting bytes, or the end of input.

@@ -22,13 +22,8 @@ static inline TMove* GenerateAll(const TPosition* P, TMove* Moves) {
 bool IsStalemate(TPosition* P) {
   TMoveBuffer Moves;
   GenerateAll(P, Moves);
-  for (int I = 0; I < MaxGeneratedMoves && Moves[I]; I++) {
-    TUndoMove Undo;
-    DoMakeMove(P, Moves[I], &Undo);
-    const bool Illegal = IsIllegal(P);
-    DoUndoMove(P, &Undo);
-    if (!Illegal) return false;
-  }
+  for (int I = 0; I < MaxGeneratedMoves && Moves[I]; I++)
+    if (LeavesKingSafe(P, Moves[I])) return false;
   return true;
 }
 
@@ -39,12 +34,7 @@ bool IsDraw(TPosition* P) {
 }
 
 bool IsLegalWithEnhancedCheck(TPosition* P, TMove Move) {
-  if (!IsLegal(P, Move)) return false;
-  TUndoMove Undo;
-  DoMakeMove(P, Move, &Undo);
-  const bool Illegal = IsIllegal(P);
-  DoUndoMove(P, &Undo);
-  return !Illegal;
+  return IsLegal(P, Move) && LeavesKingSafe(P, Move);
 }
 
 uint64_t Perft(TPosition* P, int32_t Depth) {
@@ -54,8 +44,8 @@ uint64_t Perft(TPosition* P, int32_t Depth) {
   uint64_t Count = 0;
   for (int I = 0; I < MaxGeneratedMoves && Moves[I]; I++) {
     TUndoMove Undo;
-    DoMakeMove(P, Moves[I], &Undo);
-    if (!IsIllegal(P)) Count += Perft(P, Depth - 1);
+    if (!MakeLegalMove(P, Moves[I], &Undo)) continue;
+    Count += Perft(P, Depth - 1);
     DoUndoMove(P, &Undo);
   }
   return Count;

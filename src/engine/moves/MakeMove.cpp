@@ -222,11 +222,7 @@ bool MakeMove(TPosition* P, TMove Move) {
   if (S->HistoryPly >= MaxHistoryStack) return false;
   const bool InCheck = IsInCheck(P, P->Side);
   TUndoMove Undo;
-  DoMakeMove(P, Move, &Undo);
-  if (IsIllegal(P)) {
-    DoUndoMove(P, &Undo);
-    return false;
-  }
+  if (!MakeLegalMove(P, Move, &Undo)) return false;
   const int Mover = (P->Side ^ 8) >> 3;
   if (--S->MovesLeft[Mover] <= 0) {
     S->MovesLeft[Mover] = S->MaxMoves;

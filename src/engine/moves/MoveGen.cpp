@@ -124,8 +124,9 @@ TMove* Quiets(const TPosition* P, TMove* M) {
   constexpr bool White = Us == CWhite;
   const TBitboard* B = P->Bitboards;
   const TBitboard Empty = ~B[BBPOccupied];
-  if (CanCastle<Us>(P, true)) *M++ = White ? 0x1184 : 0x1FBC;
-  if (CanCastle<Us>(P, false)) *M++ = White ? 0x1084 : 0x1EBC;
+  constexpr int King = White ? SQ_E1 : SQ_E8;
+  if (CanCastle<Us>(P, true)) *M++ = MakeMoveWord(King, King + 2, MTCastle);
+  if (CanCastle<Us>(P, false)) *M++ = MakeMoveWord(King, King - 2, MTCastle);
 
   constexpr int Forward = White ? DELTA_N : DELTA_S;
   const TBitboard Pawns = B[Us] & B[BBPPawn];

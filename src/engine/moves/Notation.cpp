@@ -58,11 +58,7 @@ TMove ParseMove(TState* S, std::string_view Text) {
   GenerateQuietMoves(P, GenerateCaptureMoves(P, Moves));
   for (int I = 0; I < MaxGeneratedMoves && Moves[I]; I++) {
     const TMove M = Moves[I];
-    TUndoMove Undo;
-    DoMakeMove(P, M, &Undo);
-    const bool Illegal = IsIllegal(P);
-    DoUndoMove(P, &Undo);
-    if (Illegal) continue;
+    if (!LeavesKingSafe(P, M)) continue;
     const bool Matches = Promotion && MoveIsPromotion(M) ? (M & 0xFFFF) == Wanted : (M & 0xFFF) == (Wanted & 0xFFF);
     if (Matches) return M;
   }

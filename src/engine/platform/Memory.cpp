@@ -1,8 +1,5 @@
 #include "engine/platform/Memory.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -39,100 +36,4 @@ void FreeMemAligned(void* P) {
   void* Allocation;
   std::memcpy(&Allocation, static_cast<char*>(P) - 8, sizeof(Allocation));
   std::free(Allocation);
-}
-
-namespace {
-
-constexpr size_t HugePageSize = size_t(2) << 20;
-
-// One page in front of every large block records how it was obtained.
-enum class TLargeKind : uint64_t { Mapped = 1, Heap = 2 };
-
-struct TLargeHeader {
-  TLargeKind Kind;
-  void* Base;     // start of what has to be released
-  size_t Length;  // bytes mapped from Base (header page included)
-};
-
-size_t PageSize() {
-  static const size_t Size = [] {
-    long Value = sysconf(_SC_PAGESIZE);
-    return Value > 0 ? size_t(Value) : size_t(4096);
-  }();
-  return Size;
-}
-
-uintptr_t RoundUp(uintptr_t X, size_t To) { return (X + To - 1) & ~uintptr_t(To - 1); }
-
-TLargeHeader* HeaderOf(void* P) {
-  return reinterpret_cast<TLargeHeader*>(static_cast<char*>(P) - PageSize());
-}
-
-// Faults every page in now, so that the search never pays for a first touch (on virtual machines a
-// fault costs far more than the memory it brings).
-void Populate(void* P, size_t Length) {
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
-  if (madvise(P, Length, MADV_POPULATE_WRITE) == 0) return;
-  volatile char* Bytes = static_cast<volatile char*>(P);
-  for (size_t Offset = 0; Offset < Length; Offset += 4096) Bytes[Offset] = 0;
-}
-
-}  // namespace
-
-void* AllocLargeZeroed(size_t Size) {
-  const size_t Page = PageSize();
-  if (Size == 0) Size = 1;
-  if (Size > SIZE_MAX / 2) return nullptr;
-  const size_t Body = RoundUp(Size, Page);
-
-  // Over-map by a huge page so that the block can start on a huge-page boundary; the header page
-  // goes just below it and everything else is handed back.
-  const size_t MapLength = Body + HugePageSize;
-  void* Map = mmap(nullptr, MapLength, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (Map != MAP_FAILED) {
-    const uintptr_t MapStart = uintptr_t(Map);
-    const uintptr_t Block = RoundUp(MapStart + Page, HugePageSize);
-    const uintptr_t Head = Block - Page;
-    const uintptr_t End = Block + Body;
-    if (Head > MapStart) munmap(Map, Head - MapStart);
-    if (MapStart + MapLength > End) munmap(reinterpret_cast<void*>(End), MapStart + MapLength - End);
-    madvise(reinterpret_cast<void*>(Block), Body, MADV_HUGEPAGE);  // a hint only
-    auto* Header = reinterpret_cast<TLargeHeader*>(Head);
-    *Header = {TLargeKind::Mapped, Header, Page + Body};
-    Populate(reinterpret_cast<void*>(Block), Body);
-    return reinterpret_cast<void*>(Block);
-  }
-
-  char* Raw = static_cast<char*>(std::aligned_alloc(Page, Page + Body));
-  if (Raw == nullptr) return nullptr;
-  std::memset(Raw, 0, Page + Body);
-  *reinterpret_cast<TLargeHeader*>(Raw) = {TLargeKind::Heap, Raw, Page + Body};
-  return Raw + Page;
-}
-
-void FreeLarge(void* P, size_t Size) {
-  if (P == nullptr) return;
-  const TLargeHeader Header = *HeaderOf(P);
-  if (Header.Kind == TLargeKind::Mapped)
-    munmap(Header.Base, Header.Length);
-  else
-    std::free(Header.Base);
-}
-
-void ZeroLarge(void* P, size_t Size) {
-  if (P == nullptr || Size == 0) return;
-  const TLargeHeader* Header = HeaderOf(P);
-  if (Header->Kind == TLargeKind::Mapped) {
-    // Dropped private anonymous pages come back zero-filled on the next touch; a partial last page
-    // may hold bytes beyond Size, so it is cleared by hand.
-    const size_t WholePages = Size & ~(PageSize() - 1);
-    if (WholePages > 0 && madvise(P, WholePages, MADV_DONTNEED) == 0) {
-      std::memset(static_cast<char*>(P) + WholePages, 0, Size - WholePages);
-      Populate(P, WholePages);
-      return;
-    }
-  }
-  std::memset(P, 0, Size);
 }

@@ -1,4 +1,5 @@
-// Synchronisation primitives of the parallel search.
+// Synchronisation primitives of the parallel search.  The semaphore is the system's auto-reset event
+// (Sync_windows.cpp) or its equivalent (Sync_linux.cpp); the locks and bits are plain atomics.
 #pragma once
 
 #include <atomic>

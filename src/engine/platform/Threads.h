@@ -2,8 +2,11 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+struct TThreadEntry;
 
 // Logical processors this process may run on, lowest first.
 std::vector<int32_t> UsableProcessors();
@@ -13,7 +16,10 @@ class TThread {
   TThread() = default;
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
-  virtual ~TThread();
+  virtual ~TThread() {
+    Terminate();
+    WaitFor();
+  }
 
   // Starts the body on a new thread with the given stack size; false if the system refused.
   bool Start(size_t StackSize);
@@ -27,8 +33,9 @@ class TThread {
   virtual void Execute() = 0;
 
  private:
-  static void* Entry(void* Self);
-  unsigned long Handle = 0;
+  // The system's thread start routine, one per platform, runs Execute.
+  friend struct TThreadEntry;
+  uintptr_t Handle = 0;  // pthread_t or HANDLE
   bool Started = false;
   std::atomic<bool> TerminateFlag{false};
 };

@@ -254,11 +254,7 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
     SS->CurrentMove = Move;
 
     TUndoMove Undo;
-    DoMakeMove(P, Move, &Undo);
-    if (IsIllegal(P)) {
-      DoUndoMove(P, &Undo);
-      continue;
-    }
+    if (!MakeLegalMove(P, Move, &Undo)) continue;
     const int32_t LegalMoves = SP->LegalMoves.fetch_add(1, std::memory_order_relaxed) + 1;
 
     const TMoveDepth Adjust =

@@ -101,12 +101,52 @@ bool SortRootMoves(int32_t Count, TMove* Moves, int32_t* Scores, int64_t* Nodes)
   return Changed;
 }
 
-TMove SearchRoot(TState* S, TPosition* P) {
+namespace {
+
+// The legal root moves, fixed by the first iteration and re-sorted before each later one, with each
+// move's score and nodes from the last iteration that reached it.
+struct TRootMoves {
   TMove Moves[256];
   int32_t Scores[256];
   int64_t Nodes[256];
-  int32_t BestScores[256] = {};
   int32_t Count = 0;
+};
+
+// One iteration's running result.
+struct TIteration {
+  int32_t BestScore = -InfinityScore;
+  int32_t Alpha = -InfinityScore;
+  TMove BestMove = 0;
+  int32_t TableKind = TTKNone;
+  int64_t Nodes = 0;
+};
+
+// A later root move of an iteration is probed with a null window around the best score so far and
+// searched again with the full window above it when it beats it; the first gets the full window.
+int32_t SearchLaterIterationMove(TSearchStack* Child, TPosition* P, int32_t Depth, int32_t BestScore) {
+  if (BestScore == -InfinityScore) return -Search(Child, NTPV, P, Depth, 1, -InfinityScore, InfinityScore, true);
+  const int32_t Score = -Search(Child, NTPV, P, Depth, 1, -BestScore - 1, -BestScore, true);
+  if (Score <= BestScore) return Score;
+  return -Search(Child, NTPV, P, Depth, 1, -InfinityScore, -BestScore, true);
+}
+
+// A settled iteration: stored at the root, its variation walked and reported.
+void PublishIteration(TState* S, TPosition* P, int32_t Iteration, const TIteration& It) {
+  if (It.TableKind != TTKNone) TranspositionTableStore(P, It.BestMove, It.Alpha, Iteration, It.TableKind, 0);
+  WalkPrincipalVariation(S, P, It.BestMove);
+  if (S->Mode == MUCI) {
+    DumpUCIState(S, It.Alpha);
+    std::fflush(stdout);
+  } else if (!S->Dumped) {
+    DumpState(S, It.Alpha);
+  }
+}
+
+}  // namespace
+
+TMove SearchRoot(TState* S, TPosition* P) {
+  TRootMoves List;
+  int32_t BestScores[256] = {};
 
   S->Generation = (S->Generation + 1) & 255;
   const TMove LastMove = S->HistoryPly > 0 ? S->HistoryStack[S->HistoryPly - 1].Move : 0;
@@ -117,11 +157,10 @@ TMove SearchRoot(TState* S, TPosition* P) {
   }
   TSearchStack* Root = S->SearchStack(S->HistoryPly);
   TSearchStack* Child = Root + 1;
-  TGeneratedMoves List;
-  InitMoves(P, &List, FirstMoveToTry, Root, true, true);
+  TGeneratedMoves FirstMoves;
+  InitMoves(P, &FirstMoves, FirstMoveToTry, Root, true, true);
 
-  TMove Result = 0, EasyMove = 0, BestMove = 0;
-  int32_t Alpha = -InfinityScore;
+  TMove Result = 0, EasyMove = 0;
   S->StopOnPonderHit = false;
   S->ExtraTime = 0;
   P->FirstRootMove = false;
@@ -135,7 +174,27 @@ TMove SearchRoot(TState* S, TPosition* P) {
   P->EnPassant = EnPassant;
   const bool RootInCheck = IsInCheck(P, P->Side);
   Root->InCheck = RootInCheck;
+  // From the second iteration on, every root move gets a ply more in these cases.
+  const bool ExtendAll = RootInCheck || Stalemate || MoveIsPromotion(LastMove);
   bool RulesSaidStop = false;
+  TIteration It;
+
+  // Books a searched root move (already taken back); true when the search must stop.
+  auto Record = [&](int32_t Index, int32_t Score, int64_t Spent) {
+    List.Scores[Index] = Score;
+    List.Nodes[Index] = Spent;
+    S->Nodes += Spent;
+    It.Nodes += Spent;
+    if (Score > It.BestScore) It.BestScore = Score;
+    if (Score > It.Alpha) {
+      It.Alpha = Score;
+      It.BestMove = List.Moves[Index];
+      It.TableKind = TTKExact;
+    }
+    if (CheckForStop(S, true, true)) return true;
+    P->FirstRootMove = false;
+    return false;
+  };
 
   for (int32_t Iteration = 1;; Iteration++) {
     S->IterativeDepth = Iteration;
@@ -143,91 +202,53 @@ TMove SearchRoot(TState* S, TPosition* P) {
     P->FirstRootMove = false;
     if (Iteration < 5) S->ExtraTime = 0;
     if (CheckForStop(S, true, true)) break;
-    int32_t TableKind = TTKNone;
-    BestMove = 0;
-    Alpha = -InfinityScore;
-    int64_t IterationNodes = 0;
+    It = TIteration();
     if (S->Mode == MUCI) {
       std::printf("info depth %d ", Iteration);
       std::fflush(stdout);
     }
     Root->Hash = P->Hash;
-    int32_t BestScore = -InfinityScore;
     S->Dumped = false;
     P->FirstRootMove = true;
 
     if (Iteration == 1) {
+      // Builds the list: every legal move, one ply deep, with the full window.
       TMove Move;
-      while (GetNextBestMove(P, &List, Move)) {
+      while (GetNextBestMove(P, &FirstMoves, Move)) {
         Root->CurrentMove = Move;
         TUndoMove Undo;
-        DoMakeMove(P, Move, &Undo);
-        if (IsIllegal(P)) {
-          DoUndoMove(P, &Undo);
-          continue;
-        }
+        if (!MakeLegalMove(P, Move, &Undo)) continue;
+        const int32_t Index = List.Count++;
+        List.Moves[Index] = Move;
         const int64_t Before = NodesNow(S);
-        Moves[Count] = Move;
         const int32_t Score = -Search(Child, NTPV, P, OnePly, 1, -InfinityScore, InfinityScore, true);
-        const int64_t Spent = NodesNow(S) - Before;
-        Scores[Count] = Score;
-        Nodes[Count] = Spent;
-        Count++;
-        S->Nodes += Spent;
-        IterationNodes += Spent;
         DoUndoMove(P, &Undo);
-        if (Score > BestScore) BestScore = Score;
-        if (Score > Alpha) {
-          Alpha = Score;
-          BestMove = Move;
-          TableKind = TTKExact;
-        }
-        if (CheckForStop(S, true, true)) break;
-        P->FirstRootMove = false;
-        if (Count >= 256) break;
+        if (Record(Index, Score, NodesNow(S) - Before) || List.Count >= 256) break;
       }
     } else {
-      SortRootMoves(Count, Moves, Scores, Nodes);
+      SortRootMoves(List.Count, List.Moves, List.Scores, List.Nodes);
       if (Iteration == 2) {
-        EasyMove = Count > 0 ? Moves[0] : 0;
-        for (int32_t I = 1; I < Count; I++)
-          if (Scores[I] >= Scores[0] - 200) EasyMove = 0;
+        EasyMove = List.Count > 0 ? List.Moves[0] : 0;
+        for (int32_t I = 1; I < List.Count; I++)
+          if (List.Scores[I] >= List.Scores[0] - 200) EasyMove = 0;
       }
-      for (int32_t I = 0; I < Count; I++) {
+      for (int32_t I = 0; I < List.Count; I++) {
         P->FirstRootMove = I == 0;
-        Scores[I] = Unsearched;
-        Nodes[I] = Unsearched;
-        Root->CurrentMove = Moves[I];
+        List.Scores[I] = Unsearched;
+        List.Nodes[I] = Unsearched;
+        Root->CurrentMove = List.Moves[I];
         TUndoMove Undo;
-        DoMakeMove(P, Moves[I], &Undo);
-        int32_t Depth = (Iteration - 1) * OnePly;
-        if (RootInCheck || Stalemate || MoveIsPromotion(LastMove) || MoverHasPawnOnSeventh(P)) Depth += OnePly;
+        DoMakeMove(P, List.Moves[I], &Undo);
+        const int32_t Depth = (Iteration - 1) * OnePly + (ExtendAll || MoverHasPawnOnSeventh(P) ? OnePly : 0);
         const int64_t Before = NodesNow(S);
-        int32_t Score;
-        if (BestScore == -InfinityScore) {
-          Score = -Search(Child, NTPV, P, Depth, 1, -InfinityScore, InfinityScore, true);
-        } else {
-          Score = -Search(Child, NTPV, P, Depth, 1, -BestScore - 1, -BestScore, true);
-          if (Score > BestScore) Score = -Search(Child, NTPV, P, Depth, 1, -InfinityScore, -BestScore, true);
-        }
+        const int32_t Score = SearchLaterIterationMove(Child, P, Depth, It.BestScore);
         DoUndoMove(P, &Undo);
-        const int64_t Spent = NodesNow(S) - Before;
-        Scores[I] = Score;
-        Nodes[I] = Spent;
-        S->Nodes += Spent;
-        IterationNodes += Spent;
-        if (Score > BestScore) BestScore = Score;
-        if (Score > Alpha) {
-          Alpha = Score;
-          BestMove = Moves[I];
-          TableKind = TTKExact;
-        }
-        if (CheckForStop(S, true, true)) break;
-        P->FirstRootMove = false;
+        if (Record(I, Score, NodesNow(S) - Before)) break;
       }
-      if (EasyMove != BestMove) EasyMove = 0;
+      if (EasyMove != It.BestMove) EasyMove = 0;
     }
 
+    // A stopped iteration counts for nothing.
     if (S->AbortSearch.load(std::memory_order_relaxed)) {
       if (S->Mode == MUCI) {
         std::fputc('\n', stdout);
@@ -235,20 +256,14 @@ TMove SearchRoot(TState* S, TPosition* P) {
       }
       break;
     }
-    if (TableKind != TTKNone) TranspositionTableStore(P, BestMove, Alpha, Iteration, TableKind, 0);
-    if (BestMove) Result = BestMove;
-    WalkPrincipalVariation(S, P, BestMove);
-    if (S->Mode == MUCI) {
-      DumpUCIState(S, Alpha);
-      std::fflush(stdout);
-    } else if (!S->Dumped) {
-      DumpState(S, Alpha);
-    }
-    BestScores[Iteration] = Alpha;
+    if (It.BestMove) Result = It.BestMove;
+    PublishIteration(S, P, Iteration, It);
+    BestScores[Iteration] = It.Alpha;
 
     if (!RulesSaidStop) {
-      RulesSaidStop = (Iteration > 2 && Count == 1) || (Iteration > 6 && MateIsSettled(BestScores, Iteration)) ||
-                      TimeIsUp(S, Iteration, BestMove, EasyMove, Count > 0 ? Nodes[0] : 0, IterationNodes);
+      RulesSaidStop = (Iteration > 2 && List.Count == 1) ||
+                      (Iteration > 6 && MateIsSettled(BestScores, Iteration)) ||
+                      TimeIsUp(S, Iteration, It.BestMove, EasyMove, List.Count > 0 ? List.Nodes[0] : 0, It.Nodes);
     }
     if (RulesSaidStop) {
       if (!S->PonderSearch.load(std::memory_order_relaxed)) break;
@@ -257,6 +272,6 @@ TMove SearchRoot(TState* S, TPosition* P) {
     if ((S->MaxDepth != 0 && Iteration + 1 > S->MaxDepth) || Iteration + 1 >= 256) break;
   }
   P->FirstRootMove = false;
-  if (!Result) Result = FallbackMove(S, P, BestMove, Count, Moves);
+  if (!Result) Result = FallbackMove(S, P, It.BestMove, List.Count, List.Moves);
   return Result;
 }

@@ -80,11 +80,7 @@ int32_t TParallelThread::QuiescenceSearch(TSearchStack* SS, TPosition* P, int32_
   while (GetNextBestMove(P, &Moves, Move)) {
     SS->CurrentMove = Move;
     TUndoMove Undo;
-    DoMakeMove(P, Move, &Undo);
-    if (IsIllegal(P)) {
-      DoUndoMove(P, &Undo);
-      continue;
-    }
+    if (!MakeLegalMove(P, Move, &Undo)) continue;
     const int32_t Value = -QuiescenceSearch(SS + 1, P, Depth - OnePly, Ply + 1, -Beta, -Alpha);
     DoUndoMove(P, &Undo);
     if (Value >= Beta) {
@@ -193,11 +189,7 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
     SS->CurrentMove = Move;
     if (Terminated()) return 0;
     TUndoMove Undo;
-    DoMakeMove(P, Move, &Undo);
-    if (IsIllegal(P)) {
-      DoUndoMove(P, &Undo);
-      continue;
-    }
+    if (!MakeLegalMove(P, Move, &Undo)) continue;
     LegalMoves++;
 
     const TMoveDepth Adjust = AdjustMoveDepth(State, P, SS, Move, Moves.Stage, NodeType, Depth, Ply, Alpha,

@@ -5,9 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <type_traits>
 
-static_assert(std::is_same_v<pthread_t, unsigned long>, "TThread keeps its pthread_t in an unsigned long");
+static_assert(sizeof(pthread_t) <= sizeof(uintptr_t), "TThread keeps its pthread_t in a uintptr_t");
+
+struct TThreadEntry {
+  static void* Run(void* Self) {
+    static_cast<TThread*>(Self)->Execute();
+    return nullptr;
+  }
+};
 
 namespace {
 
@@ -39,11 +45,6 @@ std::vector<int32_t> UsableProcessors() {
   return Processors;
 }
 
-TThread::~TThread() {
-  Terminate();
-  WaitFor();
-}
-
 bool TThread::Start(size_t StackSize) {
   if (Started) return false;
   pthread_attr_t Attributes;
@@ -53,10 +54,10 @@ bool TThread::Start(size_t StackSize) {
     pthread_attr_setstacksize(&Attributes, StackSize);
   }
   pthread_t Thread;
-  const bool Created = pthread_create(&Thread, &Attributes, &TThread::Entry, this) == 0;
+  const bool Created = pthread_create(&Thread, &Attributes, &TThreadEntry::Run, this) == 0;
   pthread_attr_destroy(&Attributes);
   if (!Created) return false;
-  Handle = Thread;
+  Handle = uintptr_t(Thread);
   Started = true;
   return true;
 }
@@ -77,9 +78,4 @@ bool TThread::PinCurrentThread(int32_t Processor) {
   const bool Pinned = pthread_setaffinity_np(pthread_self(), Bytes, Set) == 0;
   CPU_FREE(Set);
   return Pinned;
-}
-
-void* TThread::Entry(void* Self) {
-  static_cast<TThread*>(Self)->Execute();
-  return nullptr;
 }
