@@ -8,7 +8,7 @@ JOBS       ?= $(shell nproc)
 # The face to start: the interactive shell without ARGS, the dialogues with ARGS=uci or ARGS=xboard.
 ARGS       ?=
 
-.PHONY: all build run test test-release test-asan test-tsan debug windows test-windows bench clean
+.PHONY: all build run test test-release test-asan test-tsan debug windows test-windows bench xboard-match clean
 
 all: build
 
@@ -32,7 +32,7 @@ test-asan:
 		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
 
 # The tests that run threads together once more under ThreadSanitizer.
-TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci|ShellState
+TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci|XBoard|ShellState
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
@@ -59,6 +59,11 @@ debug:
 
 bench: build
 	./$(BUILD)/talvarind-bench perft 6
+
+# A longer match in xboard against fairymax than the two games of the test suite.
+GAMES ?= 20
+xboard-match: build
+	TALVARIND_XBOARD_GAMES=$(GAMES) ./$(BUILD)/talvarind-tests --gtest_filter='XBoardMatch.*'
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD) $(WINDOWS_BUILD)

@@ -16,19 +16,49 @@ namespace e2e {
 
 using namespace std::chrono_literals;
 
+namespace {
+
+// Lines beginning "bestmove" or "move " written to the capture file so far.
+int AnswersIn(int Fd) {
+  std::string Text;
+  char Chunk[4096];
+  ssize_t Count;
+  for (off_t At = 0; (Count = pread(Fd, Chunk, sizeof Chunk, At)) > 0; At += Count) Text.append(Chunk, size_t(Count));
+  int Answers = 0;
+  for (size_t At = 0; At < Text.size();) {
+    const std::string_view Line = std::string_view(Text).substr(At);
+    if (Line.rfind("bestmove", 0) == 0 || Line.rfind("move ", 0) == 0) Answers++;
+    const size_t End = Text.find('\n', At);
+    At = End == std::string::npos ? Text.size() : End + 1;
+  }
+  return Answers;
+}
+
+}  // namespace
+
 std::string RunInProcess(TState* S, std::string_view Input, const std::function<void()>& Dialogue) {
   int Fds[2];
   if (pipe(Fds) != 0) {
     ADD_FAILURE() << "pipe";
     return "";
   }
+  std::fflush(stdout);
+  FILE* Capture = std::tmpfile();
+  const int CaptureFd = fileno(Capture);
   std::thread Writer([&] {
-    WriteAll(Fds[1], Input);
+    std::string_view Rest = Input;
+    for (int Answers = 0;; Answers++) {
+      const size_t Mark = Rest.find(std::string(AwaitAnswer) + "\n");
+      WriteAll(Fds[1], Rest.substr(0, Mark));
+      if (Mark == std::string_view::npos) break;
+      Rest.remove_prefix(Mark + AwaitAnswer.size() + 1);
+      const auto Deadline = std::chrono::steady_clock::now() + Patience(30s);
+      while (AnswersIn(CaptureFd) <= Answers && std::chrono::steady_clock::now() < Deadline)
+        std::this_thread::sleep_for(1ms);
+    }
     close(Fds[1]);
   });
   InputAttach(Fds[0]);
-  std::fflush(stdout);
-  FILE* Capture = std::tmpfile();
   const int Terminal = dup(STDOUT_FILENO);
   dup2(fileno(Capture), STDOUT_FILENO);
   auto Run = std::async(std::launch::async, Dialogue);

@@ -699,12 +699,13 @@ TEST_F(UciState, PositionCommand) {
   EXPECT_EQ(S->HistoryPly, 2);
   EXPECT_EQ(S->Position.Hash, e2e::Replay({"a1b1", "a8b8"}, Fen)->Position.Hash);
 
-  // "startpos" keeps the search tables, "ucinewgame" clears them. (A line that arrives while the search
-  // polls for input is dropped, so the searches are kept too short to poll: under 50 ms.)
-  Dialogue("go depth 1\nposition startpos\n");
+  // "startpos" keeps the search tables, "ucinewgame" clears them. (A line that arrives during a search is
+  // dropped, so these are sent after the answer.)
+  const std::string Await = std::string(e2e::AwaitAnswer) + "\n";
+  Dialogue("go depth 3\n" + Await + "position startpos\n");
   EXPECT_TRUE(S->TranspositionTableDirty.load());
   EXPECT_EQ(S->HistoryPly, 0);
-  Dialogue("go depth 1\nucinewgame\n");
+  Dialogue("go depth 3\n" + Await + "ucinewgame\n");
   EXPECT_FALSE(S->TranspositionTableDirty.load());
   EXPECT_EQ(S->HistoryPly, 0);
   EXPECT_EQ(S->Position.Board[SQ_E2], PWhitePawn);

@@ -2,6 +2,7 @@
 // and boards it leaves behind, checked by running it inside the test process (XBoardState).
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "TestSupport.h"
 #include "engine/frontend/BoardDisplay.h"
 #include "engine/frontend/XBoard.h"
+#include "engine/search/SearchTestSupport.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ using namespace std::chrono_literals;
 using e2e::Dump;
 using e2e::Patience;
 using e2e::TEngineProcess;
+using search_test::TThinkSettings;
 using std::chrono::milliseconds;
 
 const std::string MovePattern = "[a-h][1-8][a-h][1-8][nbrq]?";
@@ -39,11 +42,6 @@ std::vector<std::string> BoardLines(const std::vector<std::string>& Moves, const
   for (size_t End; (End = Text.find('\n', At)) != std::string::npos; At = End + 1)
     Lines.push_back(Text.substr(At, End - At));
   return Lines;
-}
-
-std::vector<std::string> Concat(std::vector<std::string> A, const std::vector<std::string>& B) {
-  A.insert(A.end(), B.begin(), B.end());
-  return A;
 }
 
 class XBoardDialogue : public ::testing::Test {
@@ -95,7 +93,9 @@ class XBoardDialogue : public ::testing::Test {
       return "";
     }
     EXPECT_GE(Lines.size(), 2u);
-    if (Lines.size() >= 2) EXPECT_EQ(Lines[Lines.size() - 2], Match[1]) << Dump(Lines);
+    if (Lines.size() >= 2) {
+      EXPECT_EQ(Lines[Lines.size() - 2], Match[1]) << Dump(Lines);
+    }
     return Match[1];
   }
 
@@ -181,10 +181,13 @@ TEST_F(XBoardDialogue, PlaysWhenOnMove) {
   const std::string Reply = AwaitMove();
   EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Reply)) << Reply;
   EXPECT_EQ(Exchange({"printit"}), BoardLines({"e2e4", Reply}));
-  const std::vector<std::string> Hint = Exchange({"hint"});
-  ASSERT_EQ(Hint.size(), 1u) << Dump(Hint);
-  ASSERT_EQ(Hint[0].rfind("Hint: ", 0), 0u) << Hint[0];
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply}), Hint[0].substr(6))) << Hint[0];
+  // The hint is a think of its own: a line sent after it may be answered first, from inside it.
+  Engine.Send("hint");
+  std::vector<std::string> Hint;
+  std::string Line;
+  ASSERT_TRUE(Engine.ReadUntilPrefix("Hint: ", Line, Patience(20s), &Hint)) << Dump(Hint);
+  EXPECT_EQ(Hint.size(), 1u) << Dump(Hint);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply}), Line.substr(6))) << Line;
 
   // "new" then "go": White at once; the thinking lines only after "post".
   std::vector<std::string> Seen;
@@ -208,10 +211,9 @@ TEST_F(XBoardDialogue, WhileThinking) {
   Engine.Send("post");
   Engine.Send("go");
   AwaitThinking();
-  // Answered or refused at once, typed-ahead moves dropped, nothing changed on the board; "force"
-  // holds the search until "?" and is forgotten with it.
+  // Answered or refused at once, typed-ahead moves dropped, nothing changed on the board; "?" moves now.
   for (const char* Line : {"ping 7", "time 1000", "e2e4", "usermove e2e4", "new", "edit", "setboard 8/8/8/8/8/8/8/8 w",
-                           "printit", "undo", "white", "sd 2", "draw", "force", "ping 8", "?"})
+                           "printit", "undo", "white", "sd 2", "result 1-0 {White mates}", "draw", "?"})
     Engine.Send(Line);
   std::vector<std::string> Seen;
   const std::string Move = AwaitMove(&Seen);
@@ -220,19 +222,32 @@ TEST_F(XBoardDialogue, WhileThinking) {
     if (!std::regex_match(Line, ThinkingLine)) Replies.push_back(Line);
   EXPECT_EQ(Replies, std::vector<std::string>({"pong 7", NotLegal("time"), NotLegal("usermove"), NotLegal("new"),
                                                NotLegal("edit"), NotLegal("setboard"), NotLegal("printit"),
-                                               NotLegal("undo"), NotLegal("white"), NotLegal("sd"), "offer draw",
-                                               "pong 8", Move, "move " + Move}));
+                                               NotLegal("undo"), NotLegal("white"), NotLegal("sd"), NotLegal("result"),
+                                               "offer draw", Move, "move " + Move}));
   EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Move)) << Move;
   EXPECT_EQ(Exchange({"nopost", "printit"}), BoardLines({Move}));
   // Still White's engine: Black's reply makes it think again.
+  const std::string Reply = e2e::LegalMoves(e2e::Replay({Move}))[0];
   Engine.Send("sd 2");
-  Engine.Send(e2e::LegalMoves(e2e::Replay({Move}))[0]);
-  AwaitMove();
+  Engine.Send(Reply);
+  const std::string Second = AwaitMove();
 
-  // "quit" while thinking ends the program.
+  // A game that ends under a running think: "force" stops it, and nothing is played.
   Engine.Send("sd 0");
   Engine.Send("post");
   Engine.Send("go");
+  AwaitThinking();
+  Engine.Send("force");
+  Seen = Exchange({"nopost", "printit"});
+  std::vector<std::string> Board;
+  for (const std::string& Line : Seen)
+    if (!std::regex_match(Line, ThinkingLine)) Board.push_back(Line);
+  EXPECT_EQ(Board, BoardLines({Move, Reply, Second}));
+  EXPECT_EQ(Exchange({"new"}), std::vector<std::string>{});
+
+  // "quit" while thinking ends the program.
+  Engine.Send("go");
+  Engine.Send("post");
   AwaitThinking();
   Engine.Send("quit");
   EXPECT_TRUE(Engine.Wait(Patience(10s)).Clean());
@@ -312,17 +327,14 @@ TEST_F(XBoardDialogue, ThinksOnItsOwnClock) {
 // The limits and clocks the commands set, read from the engine state after the dialogue.
 class XBoardState : public ::testing::Test {
  protected:
-  void SetUp() override { S = TestState(); }
+  void SetUp() override {
+    S = TestState();
+    Settings = std::make_unique<TThinkSettings>(S);
+    MaxThreadCount = S->MaxThreadCount;
+  }
   void TearDown() override {
-    S->Quit = false;
-    S->Mode = MNone;
-    S->DumpState = false;
-    S->MaxDepth = 14;
-    S->MaxNodes = 0;
-    S->MaxTime = 0;
-    S->MaxMoves = 1;
-    S->Pondering = false;
-    S->MaxThreadCount = S->UsedThreadCount = S->ThreadCount;
+    S->MaxThreadCount = MaxThreadCount;
+    Settings.reset();
     ParkInput();
     TestState();
   }
@@ -330,6 +342,8 @@ class XBoardState : public ::testing::Test {
     return e2e::RunInProcess(S, Input + "force\nquit\n", [&] { XBoard(S); });
   }
   TState* S = nullptr;
+  std::unique_ptr<TThinkSettings> Settings;
+  int32_t MaxThreadCount = 0;
 };
 
 TEST_F(XBoardState, LimitsAndClocks) {

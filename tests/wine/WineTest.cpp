@@ -254,4 +254,33 @@ INSTANTIATE_TEST_SUITE_P(Pipes, WineUci,
                                            TUciCase{TPipe::Windows, TEnding::EndOfInputDuringSearch},
                                            TUciCase{TPipe::Unix, TEnding::EndOfInput}));
 
+// The XBoard dialogue through a Windows pipe: the engine answers a move, moves at once on "?" during a
+// long think, and ends on "quit".
+TEST_F(WineDialogue, XBoardSessionAsOnLinux) {
+  Start(TPipe::Windows, "xboard");
+  Expect("xboard", std::regex("tellics say     by Yorvane 'Kesk' Drummelt"));
+  Expect("protover 2", std::regex("feature .* done=1"));
+  Engine.Send("new");
+  Engine.Send("sd 4");
+  Engine.Send("post");
+  const std::regex EngineMove("move (" + MovePattern + ")");
+  std::smatch Match;
+  std::string Line = Expect("e2e4", EngineMove);
+  ASSERT_TRUE(std::regex_match(Line, Match, EngineMove)) << Dump();
+  const std::string Reply = Match[1];
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Reply)) << Dump();
+
+  // Now without a depth limit, on a long clock: "?" makes it move.
+  Engine.Send("sd 0");
+  Engine.Send("level 0 60 0");
+  Engine.Send("force");
+  Engine.Send("d2d4");
+  Expect("go", std::regex(" *[0-9]+ +-?[0-9]+ +[0-9]+ +[0-9]+ .*"));
+  Line = Expect("?", EngineMove);
+  ASSERT_TRUE(std::regex_match(Line, Match, EngineMove)) << Dump();
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply, "d2d4"}), Match[1].str())) << Dump();
+  Engine.Send("quit");
+  ExpectCleanExit();
+}
+
 }  // namespace

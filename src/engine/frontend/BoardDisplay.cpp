@@ -7,6 +7,7 @@
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Console.h"
 #include "engine/platform/Version.h"
 
 namespace {
@@ -166,6 +167,7 @@ std::string RenderBigBoard(TState* S) {
 // The one place where the pictures' code page 437 bytes meet the console. Linux terminals and pipe
 // readers expect UTF-8; a console that really uses code page 437 would take the bytes unchanged.
 std::string ConsoleText(std::string_view Cp437) {
+  if (!ConsoleWantsUtf8()) return std::string(Cp437);
   // Unicode code points of the bytes 128 to 255.
   static constexpr char16_t Upper[128] = {
       0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,

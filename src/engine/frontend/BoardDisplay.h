@@ -15,7 +15,7 @@ std::string RenderSmallBoard(TState* S);
 // 24 lines of 79 columns.
 std::string RenderBigBoard(TState* S);
 
-// Code page 437 text as the console wants it: UTF-8 on Linux.
+// Code page 437 text as the console wants it: UTF-8 on Linux, the bytes unchanged on Windows.
 std::string ConsoleText(std::string_view Cp437);
 
 // Write the pictures to standard output.

@@ -66,16 +66,6 @@ void RecomputeMovesLeft(TState* S) {
   while (S->MovesLeft[Side] <= 0) S->MovesLeft[Side] += S->MaxMoves;
 }
 
-// A castling right survives a board edit only where its king and rook still stand at home.
-void DropCastleRightsWithoutHomePieces(TPosition* P) {
-  const struct {
-    int Flag, King, Rook, Piece;
-  } Rights[4] = {{1, SQ_E1, SQ_H1, CWhite}, {2, SQ_E1, SQ_A1, CWhite}, {4, SQ_E8, SQ_H8, CBlack}, {8, SQ_E8, SQ_A8, CBlack}};
-  for (const auto& Right : Rights)
-    if (P->Board[Right.King] != (Right.Piece | PKing) || P->Board[Right.Rook] != (Right.Piece | PRook))
-      P->CastleFlags &= ~Right.Flag;
-}
-
 // Squares as "e4"; -1 for anything else.
 int SquareOf(const std::string& Text, size_t At) {
   if (Text.size() < At + 2) return -1;
@@ -111,7 +101,7 @@ void Edit(TState* S) {
     }
   }
   P->ReversibleMoves = 0;
-  DropCastleRightsWithoutHomePieces(P);
+  DropImpossibleCastleRights(P);
   // A new board is a new game: nothing before it may be taken back.
   S->HistoryPly = 0;
 }
@@ -122,6 +112,9 @@ void Leave(TState* S) {
   S->AbortSearch = true;
   S->Quit = true;
 }
+
+// Set by "force" during the think that is running: its move is not played.
+bool ForcedInSearch = false;
 
 void InSearchHandler(TState* S, int32_t ComputerSide) {
   TXBoardClocks Unused;
@@ -147,140 +140,140 @@ void PrintResult(TState* S) {
 }
 
 void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks) {
-  bool ForceMode = false;
+  if (S->Quit) return;
   std::string Line;
-  for (;;) {
-    if (S->Quit) return;
-    if (!InputReadLine(ForceMode || !InSearch, Line)) {
-      // The interface has gone: nobody is left to play against.
-      if (InputEnded()) Leave(S);
-      return;
-    }
-    std::fflush(stdout);
-    const std::string Cmd = NextWord(Line);
-    // Commands that would change the board, the game or the limits under a running search.
-    const auto Allowed = [&]() {
-      if (InSearch) NotLegalNow(Cmd);
-      return !InSearch;
-    };
-    const auto Number = [&](int32_t& Value) {
-      if (ReadNumber(NextWord(Line), Value)) return true;
-      NotLegalNow(Cmd);
-      return false;
-    };
-    int32_t N = 0;
-
-    if (Cmd == "xboard" || Cmd == "accepted" || Cmd == "rejected") {
-    } else if (Cmd == "quit") {
-      Leave(S);
-      return;
-    } else if (Cmd == "?") {
-      if (InSearch) {
-        if (S->PonderSearch && (S->MaxNodes > 0 || S->MaxTime > 0)) S->PonderSearch = false;
-        else S->AbortSearch = true;
-      }
-      return;
-    } else if (Cmd == "cores") {
-      if (Allowed() && Number(N)) {
-        S->MaxThreadCount = N < S->ThreadCount ? N : S->ThreadCount;
-        const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
-        S->UsedThreadCount = Used < 1 ? 1 : Used;
-      }
-    } else if (Cmd == "setboard") {
-      if (Allowed()) {
-        Trim(Line);
-        SetPosition(&S->Position, Line);
-        S->HistoryPly = 0;
-        if (IsIllegal(&S->Position)) std::printf("tellusererror Illegal position\n");
-      }
-    } else if (Cmd == "edit") {
-      if (Allowed()) Edit(S);
-    } else if (Cmd == "analyze") {
-      Unknown(Cmd);
-    } else if (Cmd == "protover") {
-      if (ReadNumber(NextWord(Line), N) && N == 2) Features(S);
-      else Unknown(Cmd);
-    } else if (Cmd == "new") {
-      if (Allowed()) {
-        InitBoard(S);
-        S->MaxDepth = 0;
-        ComputerSide = CBlack;
-        Clocks = TXBoardClocks{};
-      }
-    } else if (Cmd == "force") {
-      ComputerSide = -1;
-      if (InSearch) ForceMode = true;
-    } else if (Cmd == "go") {
-      if (Allowed()) {
-        ComputerSide = S->Position.Side;
-        RecomputeMovesLeft(S);
-      }
-    } else if (Cmd == "white" || Cmd == "black") {
-      if (Allowed()) {
-        S->Position.Side = Cmd == "white" ? CWhite : CBlack;
-        ComputerSide = S->Position.Side ^ 8;
-      }
-    } else if (Cmd == "playother") {
-      if (Allowed()) {
-        S->Position.Side ^= 8;
-        ComputerSide = S->Position.Side ^ 8;
-      }
-    } else if (Cmd == "st") {
-      if (Allowed() && Number(N)) {
-        S->MovesLeft[0] = S->MovesLeft[1] = 1;
-        S->MaxMoves = 1;
-        S->MaxTime = int64_t(N) * 1000;
-        S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
-        S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
-        Clocks = TXBoardClocks{};
-      }
-    } else if (Cmd == "sd") {
-      if (Allowed() && Number(N)) S->MaxDepth = N > 256 ? 256 : N;
-    } else if (Cmd == "sn") {
-      if (Allowed() && Number(N)) S->MaxNodes = N < 0 ? 0 : N;
-    } else if (Cmd == "level") {
-      if (Allowed()) {
-        if (Level(S, Line)) Clocks = TXBoardClocks{};
-        else NotLegalNow(Cmd);
-      }
-    } else if (Cmd == "time") {
-      if (Allowed() && Number(N)) Clocks.Own = int64_t(N) * 10;
-    } else if (Cmd == "otim") {
-      if (Allowed() && Number(N)) Clocks.Opponent = int64_t(N) * 10;
-    } else if (Cmd == "ping") {
-      std::printf("pong %s\n", Line.c_str());
-    } else if (Cmd == "hint") {
-      if (Allowed() && ThinkHint(S)) std::printf("Hint: %s\n", MoveToString(S->BestMove).c_str());
-    } else if (Cmd == "undo") {
-      if (Allowed() && !MakeUndoMove(&S->Position)) NotLegalNow(Cmd);
-    } else if (Cmd == "remove") {
-      if (Allowed()) {
-        if (S->HistoryPly > 1) {
-          MakeUndoMove(&S->Position);
-          MakeUndoMove(&S->Position);
-        } else {
-          NotLegalNow(Cmd);
-        }
-      }
-    } else if (Cmd == "hard" || Cmd == "easy") {
-      if (Allowed()) S->Pondering = Cmd == "hard";
-    } else if (Cmd == "post" || Cmd == "nopost") {
-      S->DumpState = Cmd == "post";
-    } else if (Cmd == "draw") {
-      std::printf("offer draw\n");
-    } else if (Cmd == "printit") {
-      if (Allowed()) DrawSmallBoard(S);
-    } else if (InSearch) {
-      // A move typed ahead while the engine thinks is dropped; anything longer is an error.
-      if (!Line.empty()) NotLegalNow(Cmd);
-    } else {
-      const std::string Text = Cmd == "usermove" ? NextWord(Line) : Cmd;
-      const TMove Move = ParseMove(S, Text);
-      if (Move != 0 && MakeMove(&S->Position, Move)) PrintResult(S);
-      else Unknown(Text);
-    }
-    if (!ForceMode) return;
+  if (!InputReadLine(!InSearch, Line)) {
+    // The interface has gone: nobody is left to play against.
+    if (InputEnded()) Leave(S);
+    return;
   }
+  std::fflush(stdout);
+  const std::string Cmd = NextWord(Line);
+  // Commands that would change the board, the game or the limits under a running search.
+  const auto Allowed = [&]() {
+    if (InSearch) NotLegalNow(Cmd);
+    return !InSearch;
+  };
+  const auto Number = [&](int32_t& Value) {
+    if (ReadNumber(NextWord(Line), Value)) return true;
+    NotLegalNow(Cmd);
+    return false;
+  };
+  int32_t N = 0;
+
+  if (Cmd == "xboard" || Cmd == "accepted" || Cmd == "rejected") {
+  } else if (Cmd == "quit") {
+    Leave(S);
+  } else if (Cmd == "?") {
+    if (InSearch) {
+      if (S->PonderSearch && (S->MaxNodes > 0 || S->MaxTime > 0)) S->PonderSearch = false;
+      else S->AbortSearch = true;
+    }
+  } else if (Cmd == "cores") {
+    if (Allowed() && Number(N)) {
+      S->MaxThreadCount = N < S->ThreadCount ? N : S->ThreadCount;
+      const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
+      S->UsedThreadCount = Used < 1 ? 1 : Used;
+    }
+  } else if (Cmd == "setboard") {
+    if (Allowed()) {
+      Trim(Line);
+      SetPosition(&S->Position, Line);
+      S->HistoryPly = 0;
+      if (IsIllegal(&S->Position)) std::printf("tellusererror Illegal position\n");
+    }
+  } else if (Cmd == "edit") {
+    if (Allowed()) Edit(S);
+  } else if (Cmd == "analyze") {
+    Unknown(Cmd);
+  } else if (Cmd == "protover") {
+    if (ReadNumber(NextWord(Line), N) && N == 2) Features(S);
+    else Unknown(Cmd);
+  } else if (Cmd == "new") {
+    if (Allowed()) {
+      InitBoard(S);
+      S->MaxDepth = 0;
+      ComputerSide = CBlack;
+      Clocks = TXBoardClocks{};
+    }
+  } else if (Cmd == "force") {
+    ComputerSide = -1;
+    // Interfaces send it when a game ends under a running think: stop, and play nothing.
+    if (InSearch) {
+      ForcedInSearch = true;
+      S->AbortSearch = true;
+    }
+  } else if (Cmd == "go") {
+    if (Allowed()) {
+      ComputerSide = S->Position.Side;
+      RecomputeMovesLeft(S);
+    }
+  } else if (Cmd == "white" || Cmd == "black") {
+    if (Allowed()) {
+      S->Position.Side = Cmd == "white" ? CWhite : CBlack;
+      ComputerSide = S->Position.Side ^ 8;
+    }
+  } else if (Cmd == "playother") {
+    if (Allowed()) {
+      S->Position.Side ^= 8;
+      ComputerSide = S->Position.Side ^ 8;
+    }
+  } else if (Cmd == "st") {
+    if (Allowed() && Number(N)) {
+      S->MovesLeft[0] = S->MovesLeft[1] = 1;
+      S->MaxMoves = 1;
+      S->MaxTime = int64_t(N) * 1000;
+      S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+      S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
+      Clocks = TXBoardClocks{};
+    }
+  } else if (Cmd == "sd") {
+    if (Allowed() && Number(N)) S->MaxDepth = N > 256 ? 256 : N;
+  } else if (Cmd == "sn") {
+    if (Allowed() && Number(N)) S->MaxNodes = N < 0 ? 0 : N;
+  } else if (Cmd == "level") {
+    if (Allowed()) {
+      if (Level(S, Line)) Clocks = TXBoardClocks{};
+      else NotLegalNow(Cmd);
+    }
+  } else if (Cmd == "time") {
+    if (Allowed() && Number(N)) Clocks.Own = int64_t(N) * 10;
+  } else if (Cmd == "otim") {
+    if (Allowed() && Number(N)) Clocks.Opponent = int64_t(N) * 10;
+  } else if (Cmd == "ping") {
+    std::printf("pong %s\n", Line.c_str());
+  } else if (Cmd == "hint") {
+    if (Allowed() && ThinkHint(S)) std::printf("Hint: %s\n", MoveToString(S->BestMove).c_str());
+  } else if (Cmd == "undo") {
+    if (Allowed() && !MakeUndoMove(&S->Position)) NotLegalNow(Cmd);
+  } else if (Cmd == "remove") {
+    if (Allowed()) {
+      if (S->HistoryPly > 1) {
+        MakeUndoMove(&S->Position);
+        MakeUndoMove(&S->Position);
+      } else {
+        NotLegalNow(Cmd);
+      }
+    }
+  } else if (Cmd == "hard" || Cmd == "easy") {
+    if (Allowed()) S->Pondering = Cmd == "hard";
+  } else if (Cmd == "post" || Cmd == "nopost") {
+    S->DumpState = Cmd == "post";
+  } else if (Cmd == "draw") {
+    std::printf("offer draw\n");
+  } else if (Cmd == "printit") {
+    if (Allowed()) DrawSmallBoard(S);
+  } else if (InSearch) {
+    // A move typed ahead while the engine thinks is dropped; anything longer is an error.
+    if (!Line.empty()) NotLegalNow(Cmd);
+  } else {
+    const std::string Text = Cmd == "usermove" ? NextWord(Line) : Cmd;
+    const TMove Move = ParseMove(S, Text);
+    if (Move != 0 && MakeMove(&S->Position, Move)) PrintResult(S);
+    else Unknown(Text);
+  }
+  // A reply must not wait in the buffer while the search goes on.
+  std::fflush(stdout);
 }
 
 void XBoard(TState* S) {
@@ -298,10 +291,20 @@ void XBoard(TState* S) {
     std::fflush(stdout);
     if (S->Position.Side == ComputerSide) {
       ApplyClocks(S, Clocks);
-      if (ThinkAndExecute(S)) {
-        std::printf("move %s\n", MoveToString(S->BestMove).c_str());
-        PrintResult(S);
+      ForcedInSearch = false;
+      const bool Found = Think(S);
+      if (ForcedInSearch) {
+        ComputerSide = -1;
         continue;
+      }
+      // As ThinkAndExecute, with the "move" line the interface acts on after the bare one.
+      if (Found) {
+        std::printf("%s\n", MoveToString(S->BestMove).c_str());
+        if (MakeMove(&S->Position, S->BestMove)) {
+          std::printf("move %s\n", MoveToString(S->BestMove).c_str());
+          PrintResult(S);
+          continue;
+        }
       }
       std::printf("1/2-1/2 {Draw by internal chess engine error}\n");
     }

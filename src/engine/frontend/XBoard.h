@@ -14,8 +14,8 @@ struct TXBoardClocks {
 
 // Runs the dialogue on standard input and output until "quit" or the end of input.
 void XBoard(TState* S);
-// Reads and carries out one line (more while "force" holds a search). In a search (InSearch) nothing
-// that changes the board or the limits is done, and no line is waited for.
+// Reads and carries out one line. In a search (InSearch) nothing that changes the board or the limits
+// is done, no line is waited for, and "force" ends the search without a move.
 void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks);
 // The result line of a finished game; nothing while it goes on.
 void PrintResult(TState* S);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -190,6 +191,24 @@ TEST(ThinkDriver, HintThinksWithoutTouchingTheClock) {
   EXPECT_EQ(S->TimeLeft[0], 4321);
   EXPECT_EQ(S->NodeInterval, 777) << "the interval of the last Think stays";
   EXPECT_EQ(S->HistoryPly, 0) << "a hint plays nothing";
+}
+
+std::atomic<int> PollsForBlack{0}, PollsForOthers{0};
+
+TEST(ThinkDriver, XBoardPollIsToldTheSideNotToMoveAtTheRoot) {
+  // The poll runs inside the tree too, where the root move has been made on the game position; the
+  // side it passes must still be the one that did not move at the root.
+  TState* S = TestState();
+  TThinkSettings Settings(S);
+  S->Mode = MXBoard;
+  S->NodeInterval = 500;
+  ParkInput();  // input that has ended is always worth a look
+  PollsForBlack = PollsForOthers = 0;
+  XBoardInSearchHandler = [](TState*, int32_t ComputerSide) { (ComputerSide == CBlack ? PollsForBlack : PollsForOthers)++; };
+  ASSERT_TRUE(ThinkHint(S));
+  XBoardInSearchHandler = nullptr;
+  EXPECT_GT(PollsForBlack.load(), 1);
+  EXPECT_EQ(PollsForOthers.load(), 0);
 }
 
 }  // namespace

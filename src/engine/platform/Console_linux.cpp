@@ -1,0 +1,3 @@
+#include "engine/platform/Console.h"
+
+bool ConsoleWantsUtf8() { return true; }
