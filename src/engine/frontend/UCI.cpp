@@ -215,3 +215,5 @@ void UCI(TState* S, std::string FirstLine) {
   }
   std::fflush(stdout);
 }
+
+void SetUpUCIPosition(TState* S, std::string Words) { SetUpPosition(S, std::move(Words)); }
