@@ -51,7 +51,7 @@ TParallelThread::~TParallelThread() {
 // A pinned thread keeps its caches, but only an engine that uses every processor it may run on pins its
 // threads: one-thread engines side by side would otherwise all search on the first processor.
 void TParallelThread::FollowPinning() {
-  const bool Wanted = State->UsedThreadCount >= State->CountCPUCores;
+  const bool Wanted = State->ThinkThreadCount.load(std::memory_order_relaxed) >= State->CountCPUCores;
   if (Wanted == Pinned) return;
   if (Wanted) PinCurrentThread(State->CPUCores[ThreadIndex]);
   else UnpinCurrentThread();
@@ -95,7 +95,8 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
         }
         if (!IdleSince) IdleSince = HighResTimerGetTime();
         // A thread the search does not use sleeps: spinning, it would only take a processor from others.
-        if (State->UseThreadSleeping.load(std::memory_order_relaxed) || ThreadIndex >= State->UsedThreadCount)
+        if (State->UseThreadSleeping.load(std::memory_order_relaxed) ||
+            ThreadIndex >= State->ThinkThreadCount.load(std::memory_order_relaxed))
           SimpleSemaphoreWait(WaitSemaphore);
         else
           CpuRelax();
