@@ -15,7 +15,9 @@
 #include "engine/search/TimeControl.h"
 
 bool DoThink(TState* S) {
-  // The table may still be faulted in after start-up or a new game: the search would pay for it.
+  // The table may still be faulted in after start-up or a new game: the search would pay for it. The
+  // clock runs meanwhile, so the wait comes out of this move's time.
+  S->StartTime = GetMilliseconds();
   WaitForPopulate();
   S->AbortSearch = false;
   S->ThinkThreadCount.store(S->UsedThreadCount, std::memory_order_relaxed);
@@ -28,7 +30,6 @@ bool DoThink(TState* S) {
   std::memset(S->PVStack, 0, sizeof S->PVStack);
   for (auto& Row : S->HistoryHeuristic)
     for (auto& Counter : Row) Counter.store(0, std::memory_order_relaxed);
-  S->StartTime = GetMilliseconds();
   S->LastPollTime = 0;
   if (TryOpeningBook(S)) {
     S->PV[0] = S->BestMove;
