@@ -1,5 +1,6 @@
 #include "engine/moves/MakeMove.h"
 
+#include "engine/board/BitOps.h"
 #include "engine/board/PieceContrib.h"
 #include "engine/board/PositionCheck.h"
 #include "engine/board/Position.h"
@@ -43,6 +44,8 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
   Undo->EnPassant = int8_t(P->EnPassant);
   Undo->CastleFlags = uint8_t(P->CastleFlags);
   Undo->ReversibleMoves = P->ReversibleMoves;
+  Undo->KingPosition[0] = P->KingPosition[0];
+  Undo->KingPosition[1] = P->KingPosition[1];
   Undo->Hash = P->Hash;
   Undo->PawnHash = P->PawnHash;
 
@@ -73,6 +76,12 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
     P->Bitboards[Captured & 8] ^= TBitboard(1) << To;
     P->Bitboards[Captured & 7] ^= TBitboard(1) << To;
     RemovePieceScores(P, Captured, To);
+    // Only a position set up with a king en prise lets a king be taken. Where the side has another, its
+    // check tests follow that one.
+    if ((Captured & 7) == PKing) {
+      if (const TBitboard Kings = P->Bitboards[Captured & 8] & P->Bitboards[BBPKing])
+        P->KingPosition[Captured >> 3] = uint8_t(FindFirstOneBit(Kings));
+    }
   }
 
   switch (Type) {
@@ -157,7 +166,8 @@ void DoUndoMove(TPosition* P, const TUndoMove* Undo) {
   P->Bitboards[Us] ^= MoveBits;
   P->Bitboards[Piece & 7] ^= MoveBits;
   MovePieceScores(P, Piece, To, From);
-  if ((Piece & 7) == PKing) P->KingPosition[Us >> 3] = uint8_t(From);
+  P->KingPosition[0] = Undo->KingPosition[0];
+  P->KingPosition[1] = Undo->KingPosition[1];
 
   if (const int Captured = Undo->ToPiece) {
     P->Board[To] = uint8_t(Captured);
