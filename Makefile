@@ -4,11 +4,12 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 DEBUG_BUILD ?= build-debug
 WINDOWS_BUILD ?= build-windows
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 # The face to start: uci until the interactive shell lands (make run ARGS=xboard for another).
 ARGS       ?= uci
 
-.PHONY: all build run test test-release test-asan test-tsan debug windows test-windows bench xboard-match clean
+.PHONY: all build run test test-release test-asan test-tsan debug windows test-windows fuzz bench xboard-match clean
 
 all: build
 
@@ -57,6 +58,12 @@ debug:
 	cmake --build $(DEBUG_BUILD) -j $(JOBS)
 	cd $(DEBUG_BUILD) && TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
 
+# Every libFuzzer target for FUZZ_SECONDS (one after the other, on one processor); fails on a finding,
+# skipped (and saying so) without clang and libFuzzer.
+FUZZ_SECONDS ?= 60
+fuzz:
+	FUZZ_BUILD=$(FUZZ_BUILD) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run
+
 bench: build
 	./$(BUILD)/talvarind-bench perft 6
 
@@ -66,4 +73,4 @@ xboard-match: build
 	TALVARIND_XBOARD_GAMES=$(GAMES) ./$(BUILD)/talvarind-tests --gtest_filter='XBoardMatch.*'
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD) $(WINDOWS_BUILD) $(FUZZ_BUILD)
