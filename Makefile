@@ -6,8 +6,8 @@ DEBUG_BUILD ?= build-debug
 WINDOWS_BUILD ?= build-windows
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
-# The face to start: uci until the interactive shell lands (make run ARGS=xboard for another).
-ARGS       ?= uci
+# The face to start: the interactive shell without ARGS, the dialogues with ARGS=uci or ARGS=xboard.
+ARGS       ?=
 
 .PHONY: all build run test test-release test-asan test-tsan debug windows test-windows fuzz bench xboard-match clean
 
@@ -33,7 +33,7 @@ test-asan:
 		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
 
 # The tests that run threads together once more under ThreadSanitizer.
-TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci|XBoard
+TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci|XBoard|ShellState
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)

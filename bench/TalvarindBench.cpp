@@ -7,8 +7,9 @@
 
 #include "BenchPositions.h"
 #include "engine/board/Position.h"
-#include "engine/core/State.h"
+#include "engine/Engine.h"
 #include "engine/moves/GameEnd.h"
+#include "engine/platform/Memory.h"
 #include "engine/platform/Timer.h"
 #include "engine/moves/Notation.h"
 #include "engine/search/Parallel.h"
@@ -65,8 +66,9 @@ std::vector<std::string> BenchFens(int First, int argc, char** argv) {
   return Fens;
 }
 
-// Searches each position to a fixed depth; prints "<Label> NODES MS NPS BESTMOVE" per position and a total.
-void SearchPositions(const std::vector<std::string>& Fens, int Depth, const std::string& Label) {
+// Searches each position to a fixed depth; prints "<Label> NODES MS NPS BESTMOVE" per position and a total,
+// and returns the total milliseconds.
+int64_t SearchPositions(const std::vector<std::string>& Fens, int Depth, const std::string& Label) {
   State.Mode = MNone;
   State.MaxDepth = Depth;
   State.MaxNodes = 0;
@@ -76,6 +78,8 @@ void SearchPositions(const std::vector<std::string>& Fens, int Depth, const std:
     InitStandardBoard(&State);
     SetPosition(&State.Position, Fen);
     State.HistoryPly = 0;
+    // A new game wipes the table and faults it in again behind the caller: not search time.
+    WaitForPopulate();
     const THighResTime Start = HighResTimerGetTime();
     Think(&State);
     const int64_t Milliseconds = HighResTimeToMilliseconds(HighResTimerGetTime() - Start);
@@ -89,6 +93,7 @@ void SearchPositions(const std::vector<std::string>& Fens, int Depth, const std:
   }
   std::printf("total %lld %lld %lld\n", (long long)TotalNodes, (long long)TotalMilliseconds,
               (long long)(TotalMilliseconds > 0 ? TotalNodes * 1000 / TotalMilliseconds : TotalNodes * 1000));
+  return TotalMilliseconds;
 }
 
 // Each FEN is one argument (quote it), or the fixed benchmark set when none is given.
@@ -115,7 +120,19 @@ int RunSmp(int argc, char** argv) {
   }
   State.UsedThreadCount = Threads;
   State.MaxThreadCount = Threads;
-  SearchPositions(BenchFens(4, argc, argv), Depth, "smp " + std::to_string(Depth) + " " + std::to_string(Threads));
+  for (int I = 0; I < Threads; I++) {
+    State.Threads[I]->IdleTicks.store(0);
+    State.Threads[I]->Splits.Reset();
+  }
+  const int64_t Milliseconds =
+      SearchPositions(BenchFens(4, argc, argv), Depth, "smp " + std::to_string(Depth) + " " + std::to_string(Threads));
+  // Where the time went: each thread's share spent waiting for work, and the splits it made.
+  for (int I = 0; I < Threads; I++) {
+    const TParallelThread* T = State.Threads[I];
+    const int64_t Idle = HighResTimeToMilliseconds(T->IdleTicks.load());
+    std::printf("thread %d idle %lld ms (%.1f%%) splits %lld\n", I, (long long)Idle,
+                Milliseconds > 0 ? 100.0 * double(Idle) / double(Milliseconds) : 0.0, (long long)T->Splits.Count.load());
+  }
   return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/Engine.h"
 #include "engine/board/Position.h"
 #include "engine/frontend/Input.h"
 

@@ -4,7 +4,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +40,24 @@ void IgnoreBrokenPipes() {
 void CloseFd(int& Fd) {
   if (Fd >= 0) close(Fd);
   Fd = -1;
+}
+
+// Prepared before fork: between fork and exec a threaded parent's child may only make async-signal-safe
+// calls.
+std::vector<char*> ArgumentVector(const std::string& Program, const std::vector<std::string>& Arguments) {
+  std::vector<char*> Argv;
+  Argv.push_back(const_cast<char*>(Program.c_str()));
+  for (const std::string& Argument : Arguments) Argv.push_back(const_cast<char*>(Argument.c_str()));
+  Argv.push_back(nullptr);
+  return Argv;
+}
+
+// In the child: the signal set-up the engine would get from a shell.
+void ResetSignals() {
+  sigset_t None;
+  sigemptyset(&None);
+  sigprocmask(SIG_SETMASK, &None, nullptr);
+  signal(SIGPIPE, SIG_DFL);
 }
 
 TExit Decode(int Status) {
@@ -91,19 +111,17 @@ void TEngineProcess::CloseAll() {
   CloseFd(ErrorFile);
 }
 
-bool TEngineProcess::Start(const std::string& Program, const std::vector<std::string>& Arguments, TErrors Errors) {
-  if (Running()) return false;
+void TEngineProcess::Prepare() {
   IgnoreBrokenPipes();
   CloseAll();
   Buffer.clear();
   Ended = false;
+}
 
-  // Everything the child needs is prepared here: between fork and exec a threaded parent's child may
-  // only make async-signal-safe calls.
-  std::vector<char*> Argv;
-  Argv.push_back(const_cast<char*>(Program.c_str()));
-  for (const std::string& Argument : Arguments) Argv.push_back(const_cast<char*>(Argument.c_str()));
-  Argv.push_back(nullptr);
+bool TEngineProcess::Start(const std::string& Program, const std::vector<std::string>& Arguments, TErrors Errors) {
+  if (Running()) return false;
+  Prepare();
+  std::vector<char*> Argv = ArgumentVector(Program, Arguments);
 
   int ToChild[2], FromChild[2];
   if (pipe2(ToChild, O_CLOEXEC) != 0) return false;
@@ -123,10 +141,7 @@ bool TEngineProcess::Start(const std::string& Program, const std::vector<std::st
 
   const pid_t Child = fork();
   if (Child == 0) {
-    sigset_t None;
-    sigemptyset(&None);
-    sigprocmask(SIG_SETMASK, &None, nullptr);
-    signal(SIGPIPE, SIG_DFL);
+    ResetSignals();
     if (dup2(ToChild[0], STDIN_FILENO) < 0 || dup2(FromChild[1], STDOUT_FILENO) < 0) _exit(127);
     if (ErrorTarget >= 0 && dup2(ErrorTarget, STDERR_FILENO) < 0) _exit(127);
     execv(Program.c_str(), Argv.data());
@@ -145,6 +160,40 @@ bool TEngineProcess::Start(const std::string& Program, const std::vector<std::st
   Output = FromChild[0];
   if (Errors == TErrors::Capture) ErrorFile = ErrorTarget;
   else if (ErrorTarget >= 0) close(ErrorTarget);
+  return true;
+}
+
+bool TEngineProcess::StartOnTerminal(const std::string& Program, const std::vector<std::string>& Arguments) {
+  if (Running()) return false;
+  Prepare();
+  std::vector<char*> Argv = ArgumentVector(Program, Arguments);
+  int Master = -1, Terminal = -1;
+  winsize Size{};
+  Size.ws_row = 25;
+  Size.ws_col = 80;
+  if (openpty(&Master, &Terminal, nullptr, nullptr, &Size) != 0) return false;
+  fcntl(Master, F_SETFD, FD_CLOEXEC);
+  fcntl(Terminal, F_SETFD, FD_CLOEXEC);
+  const int Reader = fcntl(Master, F_DUPFD_CLOEXEC, 0);
+  const pid_t Child = Reader < 0 ? -1 : fork();
+  if (Child == 0) {
+    ResetSignals();
+    // A session of its own with the terminal as its controlling terminal, as a login shell would have.
+    if (setsid() < 0 || ioctl(Terminal, TIOCSCTTY, 0) < 0) _exit(127);
+    if (dup2(Terminal, STDIN_FILENO) < 0 || dup2(Terminal, STDOUT_FILENO) < 0 || dup2(Terminal, STDERR_FILENO) < 0)
+      _exit(127);
+    execv(Program.c_str(), Argv.data());
+    _exit(127);
+  }
+  close(Terminal);
+  if (Child < 0) {
+    close(Master);
+    if (Reader >= 0) close(Reader);
+    return false;
+  }
+  Pid = Child;
+  Input = Master;
+  Output = Reader;
   return true;
 }
 
@@ -206,6 +255,22 @@ bool TEngineProcess::ReadLine(std::string& Line, milliseconds Timeout) {
     }
     if (!Fill(milliseconds(RemainingMs(Deadline))) && !Ended) {
       if (RemainingMs(Deadline) == 0) return false;
+    }
+  }
+}
+
+bool TEngineProcess::ReadUntilText(std::string_view Text, std::string& Seen, milliseconds Timeout) {
+  const auto Deadline = Clock::now() + Timeout;
+  for (;;) {
+    const size_t At = Buffer.find(Text);
+    if (At != std::string::npos) {
+      Seen = Buffer.substr(0, At + Text.size());
+      Buffer.erase(0, At + Text.size());
+      return true;
+    }
+    if (Ended || (!Fill(milliseconds(RemainingMs(Deadline))) && (Ended || RemainingMs(Deadline) == 0))) {
+      Seen = Buffer;
+      return false;
     }
   }
 }

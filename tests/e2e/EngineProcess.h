@@ -47,6 +47,9 @@ class TEngineProcess {
   // or to a file read back with Errors().
   bool Start(const std::string& Program, const std::vector<std::string>& Arguments,
              TErrors Errors = TErrors::Inherit);
+  // Starts Program on a new pseudo-terminal, as a person at a console runs it: standard input, output and
+  // error are the terminal, which echoes what is sent and ends output lines with CR LF.
+  bool StartOnTerminal(const std::string& Program, const std::vector<std::string>& Arguments);
   bool Running() const { return Pid > 0; }
   pid_t Id() const { return Pid; }
 
@@ -68,6 +71,9 @@ class TEngineProcess {
                  std::vector<std::string>* Seen = nullptr);
   bool ReadUntilPrefix(std::string_view Prefix, std::string& Line, milliseconds Timeout,
                        std::vector<std::string>* Seen = nullptr);
+  // Reads until Text has arrived, line end or not (a prompt); Seen gets everything read through Text, or
+  // everything read so far when it did not come within Timeout (then false).
+  bool ReadUntilText(std::string_view Text, std::string& Seen, milliseconds Timeout);
   // Whether a complete line arrives within Timeout; the line is kept for the next read.
   bool LineWithin(milliseconds Timeout);
   // True once the child has closed its standard output and every line has been read.
@@ -84,6 +90,8 @@ class TEngineProcess {
   // Moves the first Length bytes of Buffer into Line, dropping Skip more (the terminator).
   void TakeLine(std::string& Line, size_t Length, size_t Skip);
   void CloseAll();
+  // Forgets the last process's output before a start.
+  void Prepare();
 
   pid_t Pid = -1;
   int Input = -1;

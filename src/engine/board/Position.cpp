@@ -81,6 +81,7 @@ void InitBoard(TState* S) {
     for (auto& Counter : Row) Counter.store(0, std::memory_order_relaxed);
   if (S->TranspositionTable && S->TranspositionTableDirty.load(std::memory_order_relaxed)) {
     ZeroLarge(S->TranspositionTable, TranspositionTableBytes);
+    PopulateLargeInBackground(S->TranspositionTable, TranspositionTableBytes);
     S->TranspositionTableDirty.store(false, std::memory_order_relaxed);
   }
   if (S->PawnHashTable) std::memset(static_cast<void*>(S->PawnHashTable), 0, PawnHashTableBytes);

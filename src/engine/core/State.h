@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "engine/core/Types.h"
-#include "engine/search/TransTable.h"
 
 struct TSplitPoint;
+struct TTranspositionTableItem;
 class TParallelThread;
 class TMultipleReaderSingleWriterLock;
 struct TPawnHashTableItem;
@@ -41,7 +41,6 @@ struct TOpeningBookHashMapItem {
   int32_t Score;
 };
 
-constexpr size_t TranspositionTableBytes = TranspositionTableItems * sizeof(TTranspositionTableItem);
 // Size of the pawn hash table: 2^18 entries of 16 bytes.
 constexpr size_t PawnHashTableBytes = (size_t(1) << 18) * 16;
 
@@ -51,18 +50,19 @@ constexpr int SearchStackHigh = MaxGameMoves + MaxPly + 2;
 constexpr int SearchStackEntries = SearchStackHigh - SearchStackLow + 1;
 
 struct TState {
-  std::atomic<int32_t> Lock;
-  std::atomic<int32_t> IterativeDepth;
-  // The two counters every search thread adds to each get a cache line of their own, so that their
-  // updates do not evict the table pointers and flags that every node reads.
+  // What the search threads write while they search (the split lock, the counters they add to, the mask
+  // of free threads) gets a cache line of its own, so that their updates do not evict the table pointers,
+  // limits and flags that every node reads.
+  alignas(64) std::atomic<int32_t> Lock;
+  alignas(64) std::atomic<int32_t> IterativeDepth;
   alignas(64) std::atomic<int32_t> CheckCounter;
+  alignas(64) std::atomic<uint64_t> FreeThreadMask;
   alignas(64) TTranspositionTableItem* TranspositionTable;
   TMultipleReaderSingleWriterLock* TranspositionTablesLock;
   TPawnHashTableItem* PawnHashTable;
   // Set by the first store after the table was last zeroed, so that a new game on a clean table skips
   // wiping a whole gigabyte again.
   std::atomic<bool> TranspositionTableDirty;
-  std::atomic<uint64_t> FreeThreadMask;
   TMove BestMove;
   int32_t MaxDepth;
   uint32_t Generation;
@@ -126,13 +126,3 @@ struct TState {
 };
 
 extern TState State;
-
-// Builds every process-wide table; runs once before anything else touches the engine.
-void InitializeData();
-// Module start-up (timer set-up and InitializeData); idempotent.
-void EngineStartup();
-void EngineShutdown();
-
-// Returns false (after one line on standard error) when a hash table cannot be allocated.
-bool InitState(TState* S);
-void DoneState(TState* S);

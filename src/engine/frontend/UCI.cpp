@@ -9,6 +9,7 @@
 #include "engine/frontend/Words.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Memory.h"
 #include "engine/platform/Version.h"
 #include "engine/search/Think.h"
 
@@ -197,6 +198,8 @@ void UCI(TState* S, std::string FirstLine) {
     if (Cmd == "uci") {
       Identify(S);
     } else if (Cmd == "isready") {
+      // Ready means ready to search at full speed: with the table faulted in.
+      WaitForPopulate();
       std::printf("readyok\n");
     } else if (Cmd == "setoption") {
       SetOption(S, Line);
@@ -212,3 +215,5 @@ void UCI(TState* S, std::string FirstLine) {
   }
   std::fflush(stdout);
 }
+
+void SetUpUCIPosition(TState* S, std::string Words) { SetUpPosition(S, std::move(Words)); }

@@ -14,16 +14,24 @@ void Trim(std::string& Line) {
   Line = Line.substr(B, E - B);
 }
 
-bool ReadNumber(const std::string& Word, int32_t& Value) {
+namespace {
+
+template <typename T>
+bool ReadDecimal(const std::string& Word, T& Value) {
   const char* First = Word.data();
   const char* Last = First + Word.size();
   if (First < Last && *First == '+' && Last - First > 1 && First[1] != '-') First++;
-  int32_t Read = 0;
+  T Read = 0;
   const auto [End, Error] = std::from_chars(First, Last, Read);
   if (First == Last || Error != std::errc() || End != Last) return false;
   Value = Read;
   return true;
 }
+
+}  // namespace
+
+bool ReadNumber(const std::string& Word, int32_t& Value) { return ReadDecimal(Word, Value); }
+bool ReadNumber(const std::string& Word, int64_t& Value) { return ReadDecimal(Word, Value); }
 
 int32_t ToNumber(const std::string& Word, int32_t Default) {
   int32_t Value = Default;

@@ -12,3 +12,5 @@ void Trim(std::string& Line);
 int32_t ToNumber(const std::string& Word, int32_t Default);
 // Whether Word is such a number; then it is stored in Value.
 bool ReadNumber(const std::string& Word, int32_t& Value);
+// The same for signed 64-bit numbers (milliseconds).
+bool ReadNumber(const std::string& Word, int64_t& Value);

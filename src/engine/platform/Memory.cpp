@@ -2,6 +2,31 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+
+// The system side of the fault-in, in Memory_linux.cpp and Memory_windows.cpp.
+void PopulateLarge(void* P, size_t Size);
+
+namespace {
+
+// Only the front end's thread starts and waits for fault-ins. Never destroyed: a program may end without
+// waiting for the last one.
+std::thread& Populating() {
+  static std::thread* const Thread = new std::thread();
+  return *Thread;
+}
+
+}  // namespace
+
+void PopulateLargeInBackground(void* P, size_t Size) {
+  WaitForPopulate();
+  if (P == nullptr || Size == 0) return;
+  Populating() = std::thread([P, Size] { PopulateLarge(P, Size); });
+}
+
+void WaitForPopulate() {
+  if (Populating().joinable()) Populating().join();
+}
 
 uint64_t RoundUpToPowerOfTwo(uint64_t X) {
   X--;

@@ -10,10 +10,19 @@ uint64_t RoundUpToPowerOfTwo(uint64_t X);
 void GetMemAligned(void*& P, int64_t Size, int32_t Align);
 void FreeMemAligned(void* P);
 
-// Page-aligned, zero-filled and faulted in; nullptr when the memory cannot be had.  On Linux huge pages
-// where the kernel allows.
+// Page-aligned and zero-filled; nullptr when the memory cannot be had.  On Linux huge pages where the
+// kernel allows.  Its pages are faulted in on first touch, or ahead of it by PopulateLarge.
 void* AllocLargeZeroed(size_t Size);
+// Waits for a background fault-in of the block first.
 void FreeLarge(void* P, size_t Size);
 // Makes the first Size bytes of a block from AllocLargeZeroed zero again, cheaply where the system can
-// drop the pages.
+// drop the pages (which are then faulted in afresh on touch). Waits for a background fault-in first.
 void ZeroLarge(void* P, size_t Size);
+
+// Faults the pages of a block from AllocLargeZeroed in on a thread of its own, so that the search never
+// pays for a first touch (on virtual machines a fault costs far more than the memory it brings) and
+// start-up need not wait for a gigabyte of faults. The contents stay as they are: the block may be used
+// meanwhile. One fault-in at a time; a second call waits for the first.
+void PopulateLargeInBackground(void* P, size_t Size);
+// Returns once a fault-in started by PopulateLargeInBackground has finished (at once when none runs).
+void WaitForPopulate();

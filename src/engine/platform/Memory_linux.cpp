@@ -33,18 +33,23 @@ TLargeHeader* HeaderOf(void* P) {
   return reinterpret_cast<TLargeHeader*>(static_cast<char*>(P) - PageSize());
 }
 
-// Faults every page in now, so that the search never pays for a first touch (on virtual machines a
-// fault costs far more than the memory it brings).
-void Populate(void* P, size_t Length) {
+}  // namespace
+
+void PopulateLarge(void* P, size_t Length) {
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23
 #endif
-  if (madvise(P, Length, MADV_POPULATE_WRITE) == 0) return;
-  volatile char* Bytes = static_cast<volatile char*>(P);
-  for (size_t Offset = 0; Offset < Length; Offset += 4096) Bytes[Offset] = 0;
+  // In pieces: the kernel holds the address-space lock while it faults a piece in, and the rest of
+  // start-up (thread stacks, allocations) needs that lock too.
+  constexpr size_t Piece = HugePageSize * 4;
+  char* Bytes = static_cast<char*>(P);
+  for (size_t Offset = 0; Offset < Length; Offset += Piece) {
+    const size_t Size = Length - Offset < Piece ? Length - Offset : Piece;
+    if (madvise(Bytes + Offset, Size, MADV_POPULATE_WRITE) == 0) continue;
+    // Older kernels: a write fault per page that leaves the byte as it is, even if the block is in use.
+    for (size_t Page = 0; Page < Size; Page += 4096) __atomic_fetch_or(Bytes + Offset + Page, char(0), __ATOMIC_RELAXED);
+  }
 }
-
-}  // namespace
 
 void* AllocLargeZeroed(size_t Size) {
   const size_t Page = PageSize();
@@ -66,7 +71,6 @@ void* AllocLargeZeroed(size_t Size) {
     madvise(reinterpret_cast<void*>(Block), Body, MADV_HUGEPAGE);  // a hint only
     auto* Header = reinterpret_cast<TLargeHeader*>(Head);
     *Header = {TLargeKind::Mapped, Header, Page + Body};
-    Populate(reinterpret_cast<void*>(Block), Body);
     return reinterpret_cast<void*>(Block);
   }
 
@@ -79,6 +83,7 @@ void* AllocLargeZeroed(size_t Size) {
 
 void FreeLarge(void* P, size_t Size) {
   if (P == nullptr) return;
+  WaitForPopulate();
   const TLargeHeader Header = *HeaderOf(P);
   if (Header.Kind == TLargeKind::Mapped)
     munmap(Header.Base, Header.Length);
@@ -88,6 +93,7 @@ void FreeLarge(void* P, size_t Size) {
 
 void ZeroLarge(void* P, size_t Size) {
   if (P == nullptr || Size == 0) return;
+  WaitForPopulate();
   const TLargeHeader* Header = HeaderOf(P);
   if (Header->Kind == TLargeKind::Mapped) {
     // Dropped private anonymous pages come back zero-filled on the next touch; a partial last page
@@ -95,7 +101,6 @@ void ZeroLarge(void* P, size_t Size) {
     const size_t WholePages = Size & ~(PageSize() - 1);
     if (WholePages > 0 && madvise(P, WholePages, MADV_DONTNEED) == 0) {
       std::memset(static_cast<char*>(P) + WholePages, 0, Size - WholePages);
-      Populate(P, WholePages);
       return;
     }
   }

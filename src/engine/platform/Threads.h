@@ -28,6 +28,8 @@ class TThread {
   void WaitFor();
   // Pins the calling thread to one processor; false where the system does not allow it.
   static bool PinCurrentThread(int32_t Processor);
+  // Lets the calling thread run on every processor the process may use again.
+  static bool UnpinCurrentThread();
 
  protected:
   virtual void Execute() = 0;

@@ -49,6 +49,12 @@ void TThread::WaitFor() {
   Started = false;
 }
 
+bool TThread::UnpinCurrentThread() {
+  DWORD_PTR ProcessMask = 0, SystemMask = 0;
+  return GetProcessAffinityMask(GetCurrentProcess(), &ProcessMask, &SystemMask) &&
+         SetThreadAffinityMask(GetCurrentThread(), ProcessMask) != 0;
+}
+
 bool TThread::PinCurrentThread(int32_t Processor) {
   if (Processor < 0 || Processor >= MaskBits) return false;
   return SetThreadAffinityMask(GetCurrentThread(), DWORD_PTR(1) << Processor) != 0;

@@ -9,6 +9,7 @@
 #include "engine/moves/MakeMove.h"
 #include "engine/search/MoveOrder.h"
 #include "engine/search/SearchCommon.h"
+#include "engine/platform/Timer.h"
 #include "engine/search/TransTable.h"
 
 namespace {
@@ -47,8 +48,17 @@ TParallelThread::~TParallelThread() {
   SimpleSemaphoreDestroy(DoneSemaphore);
 }
 
+// A pinned thread keeps its caches, but only an engine that uses every processor it may run on pins its
+// threads: one-thread engines side by side would otherwise all search on the first processor.
+void TParallelThread::FollowPinning() {
+  const bool Wanted = State->UsedThreadCount >= State->CountCPUCores;
+  if (Wanted == Pinned) return;
+  if (Wanted) PinCurrentThread(State->CPUCores[ThreadIndex]);
+  else UnpinCurrentThread();
+  Pinned = Wanted;
+}
+
 void TParallelThread::Execute() {
-  PinCurrentThread(State->CPUCores[ThreadIndex]);
   SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
   IdleLoop(nullptr, PTSIdle);
   ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
@@ -56,8 +66,16 @@ void TParallelThread::Execute() {
 
 void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
   const uint64_t Bit = uint64_t(1) << ThreadIndex;
+  // Waiting for work during a search is booked in IdleTicks when the work (or the return) comes.
+  THighResTime IdleSince = 0;
+  auto BookIdle = [&] {
+    if (!IdleSince) return;
+    IdleTicks.fetch_add(HighResTimerGetTime() - IdleSince, std::memory_order_relaxed);
+    IdleSince = 0;
+  };
   auto Leave = [&] {
     if (WaitSplitPoint && WaitSplitPoint->Threads.load(std::memory_order_acquire) == 0) {
+      BookIdle();
       if (ThreadState.load(std::memory_order_relaxed) != ToState) ThreadState.exchange(ToState);
       return true;
     }
@@ -70,14 +88,22 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
       case PTSIdle:
         if (!(State->FreeThreadMask.load(std::memory_order_relaxed) & Bit))
           SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
-        if (State->UseThreadSleeping.load(std::memory_order_relaxed) ||
-            !State->Thinking.load(std::memory_order_relaxed))
+        if (!State->Thinking.load(std::memory_order_acquire)) {
+          IdleSince = 0;
+          SimpleSemaphoreWait(WaitSemaphore);
+          break;
+        }
+        if (!IdleSince) IdleSince = HighResTimerGetTime();
+        // A thread the search does not use sleeps: spinning, it would only take a processor from others.
+        if (State->UseThreadSleeping.load(std::memory_order_relaxed) || ThreadIndex >= State->UsedThreadCount)
           SimpleSemaphoreWait(WaitSemaphore);
         else
           CpuRelax();
         break;
       case PTSRootWork: {
         ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+        BookIdle();
+        FollowPinning();
         ThreadState.exchange(PTSRootWorking);
         TParallelThreadRootRequest& R = RootRequest;
         TSplitPoint& Root = RootSplitPoint;
@@ -107,6 +133,8 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
       }
       case PTSNodeWork: {
         ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+        BookIdle();
+        FollowPinning();
         ThreadState.exchange(PTSNodeWorking);
         TSplitPoint* SP = ThreadSplitPoint;
         // Read before leaving the split point: its master may reuse the record at once.

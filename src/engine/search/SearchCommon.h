@@ -8,6 +8,7 @@
 #include "engine/eval/Eval.h"
 #include "engine/search/MoveOrder.h"
 #include "engine/search/Parallel.h"
+#include "engine/search/TransTable.h"
 
 // The side that just moved (the one not to move now) has a pawn on its seventh rank with the square
 // ahead free: promotion is one move away.

@@ -8,12 +8,15 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Memory.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Reports.h"
 #include "engine/search/RootSearch.h"
 #include "engine/search/TimeControl.h"
 
 bool DoThink(TState* S) {
+  // The table may still be faulted in after start-up or a new game: the search would pay for it.
+  WaitForPopulate();
   S->AbortSearch = false;
   S->Thinking = true;
   S->Nodes = 0;

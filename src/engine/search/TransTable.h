@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/core/Types.h"
@@ -20,6 +21,7 @@ constexpr uint64_t TranspositionTableSize = uint64_t(1) << TranspositionTableBit
 constexpr uint64_t TranspositionTableMask = TranspositionTableSize - 1;
 // The last window starts at the highest masked index, so the array runs four entries past the mask.
 constexpr uint64_t TranspositionTableItems = TranspositionTableSize + 4;
+constexpr size_t TranspositionTableBytes = TranspositionTableItems * sizeof(TTranspositionTableItem);
 
 constexpr int32_t TTKNone = 0, TTKUpper = 1, TTKLower = 2, TTKExact = 3;
 

@@ -1,0 +1,113 @@
+#include "engine/Engine.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "engine/board/BitOps.h"
+#include "engine/board/Hash.h"
+#include "engine/board/Position.h"
+#include "engine/board/Tables.h"
+#include "engine/eval/PieceSquare.h"
+#include "engine/platform/Memory.h"
+#include "engine/platform/Sync.h"
+#include "engine/platform/Timer.h"
+#include "engine/search/Parallel.h"
+#include "engine/search/Think.h"
+#include "engine/search/TransTable.h"
+
+void InitializeData() {
+  InitCPU();
+  InitHash();
+  InitMasks();
+  InitLineMasks();
+  InitAttacks();
+  InitPassedMasks();
+  InitSupportMasks();
+  InitAdjacentMasks();
+  InitPieceSquareTable();
+  InitPRNG();
+}
+
+void EngineStartup() {
+  static bool Done = false;
+  if (Done) return;
+  Done = true;
+  TimerResolutionBegin();
+  HighResTimerInit();
+  InitializeData();
+}
+
+void EngineShutdown() { TimerResolutionEnd(); }
+
+static void ReportAllocationFailure(const char* Table, size_t Bytes) {
+  std::fprintf(stderr, "talvarind: cannot allocate the %s (%zu bytes)\n", Table, Bytes);
+}
+
+static void ReleaseTables(TState* S) {
+  if (S->TranspositionTable) FreeLarge(S->TranspositionTable, TranspositionTableBytes);
+  S->TranspositionTable = nullptr;
+  FreeMemAligned(S->PawnHashTable);
+  S->PawnHashTable = nullptr;
+  delete S->TranspositionTablesLock;
+  S->TranspositionTablesLock = nullptr;
+}
+
+bool InitState(TState* S) {
+  // Zeroed by value-initialisation, which is defined for the atomics the record holds.
+  std::destroy_at(S);
+  std::construct_at(S);
+
+  S->TranspositionTable = static_cast<TTranspositionTableItem*>(AllocLargeZeroed(TranspositionTableBytes));
+  if (!S->TranspositionTable) {
+    ReportAllocationFailure("transposition table", TranspositionTableBytes);
+    return false;
+  }
+  PopulateLargeInBackground(S->TranspositionTable, TranspositionTableBytes);
+  S->TranspositionTablesLock = new TMultipleReaderSingleWriterLock();
+  void* Pawns = nullptr;
+  GetMemAligned(Pawns, int64_t(PawnHashTableBytes), 16);
+  if (!Pawns) {
+    ReportAllocationFailure("pawn hash table", PawnHashTableBytes);
+    ReleaseTables(S);
+    return false;
+  }
+  S->PawnHashTable = static_cast<TPawnHashTableItem*>(Pawns);
+  S->Position.State = S;
+
+  S->HistoryPly = 0;
+  S->InfiniteSearch = false;
+  S->MaxDepth = 256;
+  S->Pondering = false;
+  S->MovesLeft[0] = S->MovesLeft[1] = 256;
+  S->MaxMoves = 1;
+  S->MaxNodes = 0;
+  S->MaxThinkTime = 0;
+  S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
+  S->MaxTime = 0;
+  S->ExtraTime = 0;
+  S->Threaded = false;
+  S->ThreadCount = 0;
+  S->UseThreadSleeping = false;
+  S->UseFastEval = false;
+  S->DoStopSearchAtMates = false;
+  S->AbortSearch = false;
+  S->Thinking = false;
+  S->StopOnPonderHit = false;
+  S->PonderSearch = false;
+  S->DumpState = false;
+  S->Quit = false;
+  S->Mode = MNone;
+
+  InitBoard(S);
+  if (!ParallelInit(S)) {
+    ReleaseTables(S);
+    return false;
+  }
+  return true;
+}
+
+void DoneState(TState* S) {
+  ParallelDone(S);
+  ClearOpeningBook(S);
+  ReleaseTables(S);
+}

@@ -1,0 +1,326 @@
+#include "engine/frontend/Shell.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+#include "engine/board/Position.h"
+#include "engine/eval/Eval.h"
+#include "engine/frontend/BoardDisplay.h"
+#include "engine/frontend/Input.h"
+#include "engine/frontend/UCI.h"
+#include "engine/frontend/Words.h"
+#include "engine/frontend/XBoard.h"
+#include "engine/moves/GameEnd.h"
+#include "engine/moves/MakeMove.h"
+#include "engine/moves/MoveGen.h"
+#include "engine/moves/Notation.h"
+#include "engine/platform/Timer.h"
+#include "engine/search/Think.h"
+
+namespace {
+
+// A yes/no setting as the prompts show it, indexed by the setting.
+constexpr const char* YN = "ny";
+
+// Perft recurses once per ply with a move list on the stack; far deeper than any count that could ever
+// finish, a typed depth would only overflow the stack.
+constexpr int32_t MaxPerftDepth = MaxPly;
+
+constexpr const char* Help[][2] = {
+    {"new", "New game"},
+    {"exit/quit", "Back to OS"},
+    {"depth", "Set maximal depth"},
+    {"eval", "Print the evalution value"},
+    {"evalfast", "Print the fast evalution value"},
+    {"fasteval", "Set fast evaluation on/off"},
+    {"find", "Find next move"},
+    {"legal", "List legal moves"},
+    {"help", "This help"},
+    {"hist", "Print full history"},
+    {"moves", "Set maximal moves"},
+    {"nodes", "Set maximal nodes"},
+    {"perft", "Perform perft test and benchmark"},
+    {"position", "Set board position with UCI-style syntax"},
+    {"threads", "Set maximal thread count"},
+    {"threadsleeping", "Set thread sleeping on/off"},
+    {"time", "Set maximal time"},
+    {"timeinc", "Set time increment"},
+    {"self", "Selfplaying"},
+    {"uci", "UCI interface"},
+    {"undo", "Undo a move"},
+    {"view", "Print board"},
+    {"xboard", "XBoard/WinBoard interface"},
+};
+
+void Say(const char* Text) {
+  std::fputs(Text, stdout);
+  std::fputc('\n', stdout);
+}
+
+std::string Upper(std::string Text) {
+  for (char& C : Text)
+    if (C >= 'a' && C <= 'z') C = char(C - 'a' + 'A');
+  return Text;
+}
+
+std::string Lower(std::string Text) {
+  for (char& C : Text)
+    if (C >= 'A' && C <= 'Z') C = char(C - 'A' + 'a');
+  return Text;
+}
+
+// The next typed line. The end of input ends the shell as "quit" does: a script that runs out of lines
+// must not leave it prompting for ever.
+bool ReadShellLine(TState* S, std::string& Line) {
+  std::fflush(stdout);
+  while (!InputReadLine(true, Line)) {
+    if (InputEnded()) {
+      // The prompt's line is still open; the terminal's own prompt should not follow it.
+      std::fputc('\n', stdout);
+      S->Quit = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+// A value command's number: the next word of Line, otherwise asked for once with the prompt and read
+// again silently until a line holds one. A word that is not a number first sets Value to 0, which the
+// prompt then shows when Shown is Value itself. False when the input ended instead.
+template <typename T>
+bool ReadValue(TState* S, std::string& Line, const char* Prompt, const T& Shown, T& Value) {
+  std::string Word = NextWord(Line);
+  Trim(Word);
+  if (ReadNumber(Word, Value)) return true;
+  if (!Word.empty()) Value = 0;
+  std::printf("%s%lld)? ", Prompt, (long long)Shown);
+  do {
+    if (!ReadShellLine(S, Word)) return false;
+    Trim(Word);
+  } while (!ReadNumber(Word, Value));
+  return true;
+}
+
+// A yes/no command's answer, taken and asked for like a number, but only a single "y" or "n" will do.
+bool ReadYesNo(TState* S, std::string& Line, const char* Prompt, bool Current, bool& Yes) {
+  std::string Word = NextWord(Line);
+  for (;;) {
+    Trim(Word);
+    Word = Lower(Word);
+    if (Word == "y" || Word == "n") {
+      Yes = Word == "y";
+      return true;
+    }
+    if (Prompt) std::printf("%s(%c)? ", Prompt, YN[Current]);
+    Prompt = nullptr;
+    if (!ReadShellLine(S, Word)) return false;
+  }
+}
+
+void PrintHistory(const TState* S) {
+  for (int32_t K = 0; K < S->HistoryPly; K++)
+    std::printf("%5s %s", MoveToString(S->HistoryStack[K].Move).c_str(), (K + 1) % 8 == 0 ? "\n" : "");
+  if (S->HistoryPly % 8 != 0) std::fputc('\n', stdout);
+}
+
+void PrintLegalMoves(TState* S) {
+  TPosition* P = &S->Position;
+  TMoveBuffer Moves;
+  GenerateQuietMoves(P, GenerateCaptureMoves(P, Moves));
+  int Count = 0;
+  for (int I = 0; I < MaxMoves && Moves[I]; I++) {
+    TUndoMove Undo;
+    DoMakeMove(P, Moves[I], &Undo);
+    const bool Illegal = IsIllegal(P);
+    DoUndoMove(P, &Undo);
+    if (Illegal) continue;
+    Count++;
+    std::printf("%s%c", MoveToString(Moves[I]).c_str(), Count % 16 == 0 ? '\n' : ' ');
+  }
+  if (Count % 16 != 0) std::fputc('\n', stdout);
+}
+
+bool RunPerft(TState* S, std::string& Line) {
+  const int32_t Suggested = 1;
+  int32_t Depth = Suggested;
+  if (!ReadValue(S, Line, "Maximal depth (", Suggested, Depth)) return false;
+  if (Depth > MaxPerftDepth) Depth = MaxPerftDepth;
+  const THighResTime Start = HighResTimerGetTime();
+  const uint64_t Leaves = Perft(&S->Position, Depth);
+  const int64_t Ms = HighResTimeToMilliseconds(HighResTimerGetTime() - Start);
+  std::printf("Found %llu moves in %lld milliseconds\n", (unsigned long long)Leaves, (long long)Ms);
+  return false;
+}
+
+bool SetUpPosition(TState* S, std::string Line) {
+  Trim(Line);
+  if (Line.empty()) {
+    std::printf("Position? ");
+    if (!ReadShellLine(S, Line)) return true;
+    Trim(Line);
+    if (Line.empty()) {
+      Say("Invalid input!");
+      return false;
+    }
+  }
+  SetUpUCIPosition(S, Line);
+  return true;
+}
+
+// File letter, rank digit, file letter, rank digit, and perhaps a piece letter; already in upper case.
+bool LooksLikeMove(const std::string& Word) {
+  if (Word.size() != 4 && Word.size() != 5) return false;
+  for (int I = 0; I < 4; I += 2)
+    if (Word[I] < 'A' || Word[I] > 'H' || Word[I + 1] < '1' || Word[I + 1] > '8') return false;
+  return Word.size() == 4 || std::string_view("BKNPQR").find(Word[4]) != std::string_view::npos;
+}
+
+bool EnterMove(TState* S, const std::string& Word) {
+  if (!LooksLikeMove(Word)) {
+    Say("Invalid input!");
+    return false;
+  }
+  const TMove Move = ParseMove(S, Word);
+  if (Move == 0) {
+    Say("Illegal move!");
+    return false;
+  }
+  // The user's clock runs from the last time the shell handed over the move.
+  const int Side = S->Position.Side >> 3;
+  const int64_t Before = S->TimeLeft[Side];
+  const int64_t Now = GetMilliseconds();
+  if (S->MaxTime > 0) {
+    S->StopTime = Now;
+    S->TimeLeft[Side] += S->TimeIncrement[Side] - (Now - S->StartTime);
+  }
+  if (!MakeMove(&S->Position, Move)) {
+    S->TimeLeft[Side] = Before;
+    Say("Illegal move!");
+    return false;
+  }
+  // The other side's thinking starts now, also when one person plays both sides.
+  S->StartTime = Now;
+  return true;
+}
+
+void SelfPlay(TState* S) {
+  // IsStalemate also holds for a mated side.
+  while (!IsDraw(&S->Position) && !IsStalemate(&S->Position)) {
+    DrawBigBoard(S);
+    if (!ThinkAndExecute(S)) break;
+  }
+  S->StartTime = GetMilliseconds();
+}
+
+}  // namespace
+
+bool ParseAndExecute(TState* S, std::string Line) {
+  const std::string Whole = Line;
+  const std::string Command = Upper(NextWord(Line)).substr(0, 32);
+  bool Yes = false;
+
+  if (Command == "XBOARD" || Command == "UCI") {
+    if (Command == "XBOARD") XBoard(S);
+    else UCI(S, Whole);
+    // A dialogue returns on its "quit" or when its input has ended; either way the program is done.
+    S->Quit = true;
+    return true;
+  }
+  if (Command == "NEW") {
+    InitBoard(S);
+    S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+    S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+    S->StartTime = GetMilliseconds();
+    return true;
+  }
+  if (Command == "FIND") {
+    const bool Played = ThinkAndExecute(S);
+    S->StartTime = GetMilliseconds();
+    return Played;
+  }
+  if (Command == "EVAL" || Command == "EVALFAST") {
+    std::printf("%d\n", Command == "EVAL" ? Eval(&S->Position) : EvalFast(&S->Position));
+    S->StartTime = GetMilliseconds();
+    return false;
+  }
+  if (Command == "UNDO") return MakeUndoMove(&S->Position);
+  if (Command == "HIST") {
+    PrintHistory(S);
+    return false;
+  }
+  if (Command == "LEGAL") {
+    PrintLegalMoves(S);
+    return false;
+  }
+  if (Command == "QUIT" || Command == "EXIT") {
+    S->Quit = true;
+    return true;
+  }
+  // Self-play itself belongs to the loop, for the exact line "self" only.
+  if (Command == "SELF" || Command == "VIEW") return true;
+  if (Command == "DEPTH") {
+    ReadValue(S, Line, "Maximal depth (", S->MaxDepth, S->MaxDepth);
+    return true;
+  }
+  if (Command == "PERFT") return RunPerft(S, Line);
+  if (Command == "THREADS") {
+    if (ReadValue(S, Line, "Maximal threads (", S->UsedThreadCount, S->MaxThreadCount)) {
+      const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
+      S->UsedThreadCount = Used < 1 ? 1 : Used;
+    }
+    return true;
+  }
+  if (Command == "THREADSLEEPING") {
+    if (ReadYesNo(S, Line, "Should threads can sleeping [y/n] ", S->UseThreadSleeping != 0, Yes))
+      S->UseThreadSleeping = Yes;
+    return true;
+  }
+  if (Command == "FASTEVAL") {
+    if (ReadYesNo(S, Line, "Should use fast evaluation [y/n] ", S->UseFastEval != 0, Yes)) S->UseFastEval = Yes;
+    return true;
+  }
+  if (Command == "TIME") {
+    if (ReadValue(S, Line, "Maximal time in milliseconds (", S->MaxTime, S->MaxTime))
+      S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+    S->StartTime = GetMilliseconds();
+    return true;
+  }
+  if (Command == "TIMEINC") {
+    if (ReadValue(S, Line, "Time increment in milliseconds (", S->TimeIncrement[0], S->TimeIncrement[0]))
+      S->TimeIncrement[1] = S->TimeIncrement[0];
+    S->StartTime = GetMilliseconds();
+    return true;
+  }
+  if (Command == "MOVES") {
+    if (ReadValue(S, Line, "Max moves (", S->MaxMoves, S->MaxMoves)) S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+    return true;
+  }
+  if (Command == "NODES") {
+    ReadValue(S, Line, "Max nodes (", S->MaxNodes, S->MaxNodes);
+    return true;
+  }
+  if (Command == "POSITION") return SetUpPosition(S, Line);
+  if (Command == "HELP") {
+    for (const auto& Entry : Help) std::printf("%-15s%s\n", Entry[0], Entry[1]);
+    Say("otherwise move like a2a3 or a7a8q (\"nbrq\" as last char for promotion)");
+    return false;
+  }
+  return EnterMove(S, Command);
+}
+
+void ShellInterface(TState* S) {
+  S->Mode = MNone;
+  S->Quit = false;
+  S->StartTime = GetMilliseconds();
+  bool Redraw = true;
+  std::string Line;
+  while (!S->Quit) {
+    if (Redraw) DrawBigBoard(S);
+    std::fputc('>', stdout);
+    if (!ReadShellLine(S, Line)) break;
+    if (Line == "self") SelfPlay(S);
+    Redraw = ParseAndExecute(S, Line);
+  }
+  std::fflush(stdout);
+}
