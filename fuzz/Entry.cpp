@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "FuzzTargets.h"
+#include "engine/Engine.h"
 
 namespace {
 
