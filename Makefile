@@ -9,12 +9,15 @@ JOBS       ?= $(shell nproc)
 # The face to start: the interactive shell without ARGS, the dialogues with ARGS=uci or ARGS=xboard.
 ARGS       ?=
 
-.PHONY: all build run test test-release test-asan test-tsan debug windows test-windows fuzz bench xboard-match clean
+# CI builds fail on any compiler warning.
+CMAKE_FLAGS = -G Ninja -DTALVARIND_WERROR=$(if $(CI),ON,OFF)
+
+.PHONY: all build run check test test-release test-asan test-tsan debug lint windows test-windows fuzz bench xboard-match clean
 
 all: build
 
 build:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -22,12 +25,20 @@ run: build
 
 test: test-release test-asan test-tsan
 
+# For everyday work: the Release build and every suite but the slow ones (the xboard match).
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'windows|slow'
+
+# Layout (clang-format) and a small set of clang-tidy checks over the sources.
+lint:
+	JOBS=$(JOBS) tools/lint
+
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE windows
 
 # The same suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=address,undefined
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=address,undefined
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
@@ -35,14 +46,14 @@ test-asan:
 # The tests that run threads together once more under ThreadSanitizer.
 TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci|XBoard|ShellState
 test-tsan:
-	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 TALVARIND_SANITIZED=1 \
-		ctest --output-on-failure -j $(JOBS) -LE windows -R '$(TSAN_SUITES)'
+		ctest --output-on-failure -j $(JOBS) -L threads -LE windows
 
 # 64-bit Windows executables, cross-built with Debian's mingw-w64 and linked statically.
 windows:
-	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALVARIND_TESTS=OFF \
+	cmake -S . -B $(WINDOWS_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTALVARIND_TESTS=OFF \
 		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
@@ -54,7 +65,7 @@ test-windows: build
 # Assertions on: every make and unmake is checked against a recomputation of the whole position. Deep
 # counts are cut down as in the sanitizer builds.
 debug:
-	cmake -S . -B $(DEBUG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B $(DEBUG_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(DEBUG_BUILD) -j $(JOBS)
 	cd $(DEBUG_BUILD) && TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
 

@@ -53,8 +53,8 @@ struct TState {
   // What the search threads write while they search (the split lock, the counters they add to, the mask
   // of free threads) gets a cache line of its own, so that their updates do not evict the table pointers,
   // limits and flags that every node reads.
-  alignas(64) std::atomic<int32_t> Lock;
-  alignas(64) std::atomic<int32_t> IterativeDepth;
+  std::atomic<int32_t> Lock;
+  std::atomic<int32_t> IterativeDepth;
   alignas(64) std::atomic<int32_t> CheckCounter;
   alignas(64) std::atomic<uint64_t> FreeThreadMask;
   alignas(64) TTranspositionTableItem* TranspositionTable;

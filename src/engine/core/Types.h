@@ -19,6 +19,8 @@ constexpr int PBlackPawn = 9, PBlackKnight = 10, PBlackBishop = 11, PBlackRook =
 constexpr int SWhite = 0, SBlack = 1;
 
 // Squares
+// A rank per line.
+// clang-format off
 enum : int {
   SQ_A1, SQ_B1, SQ_C1, SQ_D1, SQ_E1, SQ_F1, SQ_G1, SQ_H1,
   SQ_A2, SQ_B2, SQ_C2, SQ_D2, SQ_E2, SQ_F2, SQ_G2, SQ_H2,
@@ -29,6 +31,7 @@ enum : int {
   SQ_A7, SQ_B7, SQ_C7, SQ_D7, SQ_E7, SQ_F7, SQ_G7, SQ_H7,
   SQ_A8, SQ_B8, SQ_C8, SQ_D8, SQ_E8, SQ_F8, SQ_G8, SQ_H8,
   SQ_OFF
+  // clang-format on
 };
 constexpr int SQ_FILE_A = 0, SQ_FILE_B = 1, SQ_FILE_C = 2, SQ_FILE_D = 3, SQ_FILE_E = 4, SQ_FILE_F = 5,
               SQ_FILE_G = 6, SQ_FILE_H = 7;

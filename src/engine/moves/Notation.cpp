@@ -30,7 +30,7 @@ std::string MoveToString(TMove Move) {
 
 TMove ParseMove(TState* S, std::string_view Text) {
   if (Text.size() != 4 && Text.size() != 5) return 0;
-  char T[5];
+  char T[5] = {};
   for (size_t I = 0; I < Text.size(); I++) {
     const char C = Text[I];
     T[I] = C >= 'a' && C <= 'z' ? char(C - 32) : C;

@@ -21,42 +21,32 @@ constexpr int32_t SplitDepth = 6;
 constexpr int SplitStackLow = -2;
 constexpr int SplitStackEntries = 259;
 
-// The fields are grouped by how they are shared: every node below reads the cut-off flag, every
-// participant reads the node's fixed values, each move searched counts a legal move, and a better score
-// takes the lock. Each group has cache lines of its own, so that the frequent writes of one do not make
-// the others miss.
-struct alignas(64) TSplitPoint {
+struct TSplitPoint {
   TSplitPoint* Parent;
   std::atomic<int32_t> Cutoff;
-
-  alignas(64) TPosition* Position;
+  TPosition* Position;
   TGeneratedMoves* Moves;
+  std::atomic<int32_t> LegalMoves;
   int32_t NodeType;
   TMove LastMove;
   TMove FirstMoveToTry;
   int32_t InCheck;
   int32_t MateThread;
   int32_t Depth;
+  std::atomic<int32_t> Alpha;
   int32_t Beta;
   int32_t NullMove;
-  int32_t Ply;
-  int32_t SplitIndex;
-  int32_t Master;
-  int32_t SearchStackOffset;
-
-  alignas(64) std::atomic<int32_t> LegalMoves;
-
-  alignas(64) TParallelLock Lock;
-  std::atomic<int32_t> Alpha;
   std::atomic<int32_t> BestScore;
   TMove BestMove;
+  int32_t Ply;
+  int32_t SplitIndex;
   int32_t SplitResult;
-
-  // Watched by a waiting master; changed as participants join and leave.
-  alignas(64) std::atomic<int32_t> Threads;
+  int32_t Master;
+  std::atomic<int32_t> Threads;
+  int32_t SearchStackOffset;
   std::atomic<uint64_t> SlavesMask;
-
-  alignas(64) TSearchStack SearchStack[MaxCPUCores][SplitStackEntries];
+  TParallelLock Lock;
+  TSearchStack SearchStack[MaxCPUCores][SplitStackEntries];
 
   // Entry I (from -2) of thread T's stack.
   TSearchStack* Stack(int T, int I) { return &SearchStack[T][I - SplitStackLow]; }
