@@ -20,9 +20,9 @@ namespace {
 // A pipe's default capacity: the whole input is written before the dialogue starts reading.
 constexpr size_t MaxInput = 60000;
 
-// Leaves the input layer on an empty pipe whose writer is gone, so that nothing later reads a closed
-// descriptor or waits.
-void ParkInputLayer() {
+}  // namespace
+
+void ParkInput() {
   static const int Parked = [] {
     int Fds[2];
     if (pipe(Fds) != 0) return -1;
@@ -31,8 +31,6 @@ void ParkInputLayer() {
   }();
   InputAttach(Parked);
 }
-
-}  // namespace
 
 std::vector<std::string> InputLines(std::string_view Data) {
   std::vector<std::string> Lines;
@@ -90,7 +88,7 @@ void RunOnInput(std::string_view Input, const std::function<void()>& Dialogue) {
   dup2(Terminal, STDOUT_FILENO);
   close(Terminal);
 
-  ParkInputLayer();
+  ParkInput();
   close(Fds[0]);
 }
 

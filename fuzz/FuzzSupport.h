@@ -23,6 +23,10 @@ void ResetState(TState* S);
 // away. Input longer than a pipe holds is cut short.
 void RunOnInput(std::string_view Input, const std::function<void()>& Dialogue);
 
+// Leaves the input layer on an empty pipe whose writer is gone, so that nothing later reads a closed
+// descriptor or waits.
+void ParkInput();
+
 // Adds "Where: Faults" to the findings when there are faults.
 void Note(TFindings& F, std::string_view Where, const std::string& Faults);
 // The whole-position check of the state's position.

@@ -48,8 +48,8 @@ TFindings FuzzMoveText(TState* S, std::string_view Data) {
     const TMove Move = ParseMove(S, Text);
     const TMove Expected = Named(P, Text);
     if (Move != Expected) {
-      fuzz::Note(F, "'" + Text + "'", "read as " + std::to_string(Move) + ", the legal move named is " +
-                                          std::to_string(Expected));
+      fuzz::Note(F, "'" + Text + "'",
+                 "read as " + std::to_string(Move) + ", the legal move named is " + std::to_string(Expected));
     } else if (Move != 0 && S->HistoryPly < MaxHistoryStack && !MakeMove(P, Move)) {
       fuzz::Note(F, "'" + Text + "'", "the game refused the move it was read as");
     }

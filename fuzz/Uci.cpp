@@ -1,7 +1,8 @@
 // The UCI dialogue on the input. Every "go" is held to two plies, and only the first few are kept: each
 // search dirties the table, which the next "ucinewgame" then wipes, a gigabyte at a time.
-#include "FuzzSupport.h"
 #include "engine/frontend/UCI.h"
+
+#include "FuzzSupport.h"
 #include "engine/frontend/Words.h"
 
 namespace {

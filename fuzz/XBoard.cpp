@@ -1,8 +1,9 @@
 // XBoard commands between searches, one line at a time, as the dialogue's loop hands them over. The only
 // search such a line starts is "hint"'s, held to two plies.
+#include "engine/frontend/XBoard.h"
+
 #include "FuzzSupport.h"
 #include "engine/frontend/Input.h"
-#include "engine/frontend/XBoard.h"
 
 TFindings FuzzXBoard(TState* S, std::string_view Data) {
   TFindings F;

@@ -18,10 +18,18 @@ struct TUnderSearch {
   int32_t MovesLeft[2];
 
   explicit TUnderSearch(const TState* S)
-      : Position(S->Position), HistoryPly(S->HistoryPly), MaxDepth(S->MaxDepth), MaxMoves(S->MaxMoves),
-        MaxNodes(S->MaxNodes), MaxThreadCount(S->MaxThreadCount), UsedThreadCount(S->UsedThreadCount),
-        Pondering(S->Pondering), UseFastEval(S->UseFastEval), MaxTime(S->MaxTime),
-        TimeLeft{S->TimeLeft[0], S->TimeLeft[1]}, TimeIncrement{S->TimeIncrement[0], S->TimeIncrement[1]},
+      : Position(S->Position),
+        HistoryPly(S->HistoryPly),
+        MaxDepth(S->MaxDepth),
+        MaxMoves(S->MaxMoves),
+        MaxNodes(S->MaxNodes),
+        MaxThreadCount(S->MaxThreadCount),
+        UsedThreadCount(S->UsedThreadCount),
+        Pondering(S->Pondering),
+        UseFastEval(S->UseFastEval),
+        MaxTime(S->MaxTime),
+        TimeLeft{S->TimeLeft[0], S->TimeLeft[1]},
+        TimeIncrement{S->TimeIncrement[0], S->TimeIncrement[1]},
         MovesLeft{S->MovesLeft[0], S->MovesLeft[1]} {}
 
   std::string Changes(const TState* S) const {
@@ -33,8 +41,7 @@ struct TUnderSearch {
       What += Name;
     };
     Changed(HistoryPly != Now.HistoryPly, "HistoryPly");
-    Changed(MaxDepth != Now.MaxDepth || MaxMoves != Now.MaxMoves || MaxNodes != Now.MaxNodes ||
-                MaxTime != Now.MaxTime,
+    Changed(MaxDepth != Now.MaxDepth || MaxMoves != Now.MaxMoves || MaxNodes != Now.MaxNodes || MaxTime != Now.MaxTime,
             "limits");
     Changed(std::memcmp(TimeLeft, Now.TimeLeft, sizeof TimeLeft) != 0 ||
                 std::memcmp(TimeIncrement, Now.TimeIncrement, sizeof TimeIncrement) != 0 ||
