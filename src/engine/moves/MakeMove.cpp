@@ -1,6 +1,5 @@
 #include "engine/moves/MakeMove.h"
 
-#include "engine/board/BitOps.h"
 #include "engine/board/PieceContrib.h"
 #include "engine/board/PositionCheck.h"
 #include "engine/board/Position.h"
@@ -76,12 +75,8 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
     P->Bitboards[Captured & 8] ^= TBitboard(1) << To;
     P->Bitboards[Captured & 7] ^= TBitboard(1) << To;
     RemovePieceScores(P, Captured, To);
-    // Only a position set up with a king en prise lets a king be taken. Where the side has another, its
-    // check tests follow that one.
-    if ((Captured & 7) == PKing) {
-      if (const TBitboard Kings = P->Bitboards[Captured & 8] & P->Bitboards[BBPKing])
-        P->KingPosition[Captured >> 3] = uint8_t(FindFirstOneBit(Kings));
-    }
+    // Only a position set up with a king en prise lets a king be taken.
+    if ((Captured & 7) == PKing) FollowRemainingKing(P, Captured & 8);
   }
 
   switch (Type) {
