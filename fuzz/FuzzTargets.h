@@ -23,6 +23,9 @@ TFindings FuzzXBoard(TState* S, std::string_view Data);
 // The first line is a position, every later one an XBoard command arriving during a think: nothing may
 // change the board, the game or the limits under the search.
 TFindings FuzzXBoardInSearch(TState* S, std::string_view Data);
+// The shell, a line at a time, its prompts answered by the following lines; searches, perft and
+// self-play cut down to a few plies.
+TFindings FuzzShell(TState* S, std::string_view Data);
 
 struct TFuzzTarget {
   std::string_view Name;
@@ -30,9 +33,6 @@ struct TFuzzTarget {
 };
 
 inline constexpr TFuzzTarget FuzzTargets[] = {
-    {"fen", FuzzFen},
-    {"move_text", FuzzMoveText},
-    {"uci", FuzzUci},
-    {"xboard", FuzzXBoard},
-    {"xboard_search", FuzzXBoardInSearch},
+    {"fen", FuzzFen},       {"move_text", FuzzMoveText},           {"uci", FuzzUci},
+    {"xboard", FuzzXBoard}, {"xboard_search", FuzzXBoardInSearch}, {"shell", FuzzShell},
 };
