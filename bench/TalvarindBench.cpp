@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "BenchPositions.h"
-#include "engine/board/Position.h"
 #include "engine/Engine.h"
+#include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
+#include "engine/moves/Notation.h"
 #include "engine/platform/Memory.h"
 #include "engine/platform/Timer.h"
-#include "engine/moves/Notation.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Think.h"
 
@@ -131,7 +131,8 @@ int RunSmp(int argc, char** argv) {
     const TParallelThread* T = State.Threads[I];
     const int64_t Idle = HighResTimeToMilliseconds(T->IdleTicks.load());
     std::printf("thread %d idle %lld ms (%.1f%%) splits %lld\n", I, (long long)Idle,
-                Milliseconds > 0 ? 100.0 * double(Idle) / double(Milliseconds) : 0.0, (long long)T->Splits.Count.load());
+                Milliseconds > 0 ? 100.0 * double(Idle) / double(Milliseconds) : 0.0,
+                (long long)T->Splits.Count.load());
   }
   return 0;
 }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -30,8 +29,8 @@ TRun RunBench(const std::string& Arguments) {
   int D = -1, End = -1;
   unsigned long long N = 0, Ms = 0, Rate = 0;
   const bool Read = std::sscanf(Output.c_str(), "perft %d %llu %llu %llu\n%n", &D, &N, &Ms, &Rate, &End) == 4;
-  const std::string Expected = "perft " + std::to_string(D) + " " + std::to_string(N) + " " + std::to_string(Ms) +
-                               " " + std::to_string(Rate) + "\n";
+  const std::string Expected = "perft " + std::to_string(D) + " " + std::to_string(N) + " " + std::to_string(Ms) + " " +
+                               std::to_string(Rate) + "\n";
   if (Read && D == Depth && N == Leaves && Output == Expected) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "output was \"" << Output << "\"";
 }

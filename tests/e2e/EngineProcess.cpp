@@ -1,10 +1,9 @@
 #include "EngineProcess.h"
 
-#include <sched.h>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -297,8 +296,8 @@ bool TEngineProcess::ReadUntil(const std::function<bool(const std::string&)>& Wa
 
 bool TEngineProcess::ReadUntilPrefix(std::string_view Prefix, std::string& Line, milliseconds Timeout,
                                      std::vector<std::string>* Seen) {
-  return ReadUntil([Prefix](const std::string& L) { return L.compare(0, Prefix.size(), Prefix) == 0; }, Line,
-                   Timeout, Seen);
+  return ReadUntil([Prefix](const std::string& L) { return L.compare(0, Prefix.size(), Prefix) == 0; }, Line, Timeout,
+                   Seen);
 }
 
 bool TEngineProcess::LineWithin(milliseconds Timeout) {

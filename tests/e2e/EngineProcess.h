@@ -26,7 +26,7 @@ std::string Dump(const std::vector<std::string>& Lines);
 
 // How a process ended.
 struct TExit {
-  bool Exited = false;    // ended by itself with Code
+  bool Exited = false;  // ended by itself with Code
   int Code = -1;
   int Signal = 0;         // killed by this signal
   bool TimedOut = false;  // still running at the deadline, then killed
@@ -45,8 +45,7 @@ class TEngineProcess {
 
   // Starts Program with Arguments (not counting the program name). Standard error goes to ours, nowhere,
   // or to a file read back with Errors().
-  bool Start(const std::string& Program, const std::vector<std::string>& Arguments,
-             TErrors Errors = TErrors::Inherit);
+  bool Start(const std::string& Program, const std::vector<std::string>& Arguments, TErrors Errors = TErrors::Inherit);
   // Starts Program on a new pseudo-terminal, as a person at a console runs it: standard input, output and
   // error are the terminal, which echoes what is sent and ends output lines with CR LF.
   bool StartOnTerminal(const std::string& Program, const std::vector<std::string>& Arguments);

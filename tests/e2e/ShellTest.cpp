@@ -2,7 +2,6 @@
 // game and limits it leaves behind (ShellState); the real executable through pipes (ShellProgram) and
 // on a pseudo-terminal, as a person at a console runs it (ShellTerminal).
 #include <gtest/gtest.h>
-
 #include <pty.h>
 #include <unistd.h>
 
@@ -92,25 +91,34 @@ TEST_F(ShellState, AnswersEachLine) {
     std::string Input;
     std::vector<std::string> Replies;  // the last one answers the end of input
   } Cases[] = {
-      {"not shaped like moves", "e2e9\ne2e4x\nbogus\n\n e2e4\ne2e\ni2i4\n", {"Invalid input!", "Invalid input!",
-       "Invalid input!", "Invalid input!", "Invalid input!", "Invalid input!", "Invalid input!", ""}},
+      {"not shaped like moves",
+       "e2e9\ne2e4x\nbogus\n\n e2e4\ne2e\ni2i4\n",
+       {"Invalid input!", "Invalid input!", "Invalid input!", "Invalid input!", "Invalid input!", "Invalid input!",
+        "Invalid input!", ""}},
       {"illegal moves", "e2e5\ne1g1\ne7e5\n", {"Illegal move!", "Illegal move!", "Illegal move!", ""}},
       {"moves in any letter case", "E2E4\ne7e5\nG1f3\n", {"[board]", "[board]", "[board]", ""}},
       {"only the exact line self plays", "SELF\nself \nSelf\nview\n", {"[board]", "[board]", "[board]", "[board]", ""}},
-      {"perft", "perft 3\nperft\nx\n\n2\n",
+      {"perft",
+       "perft 3\nperft\nx\n\n2\n",
        {"Found 8902 moves in N milliseconds", "Maximal depth (1)? Found 400 moves in N milliseconds", ""}},
-      {"depth", "depth\n\nx\n9\ndepth 6\ndepth x\n5\n",
+      {"depth",
+       "depth\n\nx\n9\ndepth 6\ndepth x\n5\n",
        {"Maximal depth (14)? [board]", "[board]", "Maximal depth (0)? [board]", ""}},
-      {"yes or no", "fasteval\nyes\n\n Y \nfasteval n\nthreadsleeping\nN\n",
-       {"Should use fast evaluation [y/n] (n)? [board]", "[board]", "Should threads can sleeping [y/n] (n)? [board]", ""}},
-      {"limits", "threads\n1\ntime\n1000\ntimeinc\n10\nmoves\n40\nnodes\n500\ntime\n",
+      {"yes or no",
+       "fasteval\nyes\n\n Y \nfasteval n\nthreadsleeping\nN\n",
+       {"Should use fast evaluation [y/n] (n)? [board]", "[board]", "Should threads can sleeping [y/n] (n)? [board]",
+        ""}},
+      {"limits",
+       "threads\n1\ntime\n1000\ntimeinc\n10\nmoves\n40\nnodes\n500\ntime\n",
        {"Maximal threads (" + Threads + ")? [board]", "Maximal time in milliseconds (0)? [board]",
         "Time increment in milliseconds (0)? [board]", "Max moves (1)? [board]", "Max nodes (0)? [board]",
         "Maximal time in milliseconds (1000)? "}},
       {"evaluations", "eval\nevalfast\ne2e4\neval\nEvalFast\n", {"4", "4", "[board]", "11", "1", ""}},
-      {"position", "position\n\nposition\nstartpos moves e2e4\nundo\nundo\n",
+      {"position",
+       "position\n\nposition\nstartpos moves e2e4\nundo\nundo\n",
        {"Position? Invalid input!", "Position? [board]", "[board]", "", ""}},
-      {"history", "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1\nhist\nnew\nhist\n",
+      {"history",
+       "position startpos moves e2e4 e7e5 g1f3 b8c6 f1b5 a7a6 b5a4 g8f6 e1g1\nhist\nnew\nhist\n",
        {"[board]", " e2e4  e7e5  g1f3  b8c6  f1b5  a7a6  b5a4  g8f6 \n e1g1 ", "[board]", "", ""}},
       {"legal moves", "legal\n", {Legal, ""}},
       {"a finished game", Stalemate + "find\nself\nlegal\n", {"[board]", "", "[board]", "", ""}},
@@ -144,7 +152,8 @@ TEST_F(ShellState, LeavesTheGameAndLimits) {
     const char* From = "startpos";
   } Cases[] = {
       {"depth 6\nnodes 5000\nfasteval y\nthreadsleeping Y",
-       [](auto S) { return S->MaxDepth == 6 && S->MaxNodes == 5000 && S->UseFastEval && S->UseThreadSleeping; }, {}},
+       [](auto S) { return S->MaxDepth == 6 && S->MaxNodes == 5000 && S->UseFastEval && S->UseThreadSleeping; },
+       {}},
       {"threads 0", [](auto S) { return S->MaxThreadCount == 0 && S->UsedThreadCount == 1; }, {}},
       {"threads 99", [](auto S) { return S->UsedThreadCount == S->ThreadCount; }, {}},
       {"moves 40\ntime 6000000000\ntimeinc 5000",
@@ -156,7 +165,8 @@ TEST_F(ShellState, LeavesTheGameAndLimits) {
       // Without a time limit nobody's clock runs; with one the user's move is charged to the mover.
       {"timeinc 5000\nE2E4\ne7e5", [](auto S) { return S->TimeLeft[0] == 0 && S->TimeLeft[1] == 0; }, {"e2e4", "e7e5"}},
       {"moves 40\ntime 60000\ntimeinc 5000\ne2e4",
-       [](auto S) { return S->TimeLeft[0] > 0 && S->TimeLeft[0] <= 65000 && S->TimeLeft[1] == 60000; }, {"e2e4"}},
+       [](auto S) { return S->TimeLeft[0] > 0 && S->TimeLeft[0] <= 65000 && S->TimeLeft[1] == 60000; },
+       {"e2e4"}},
       {"e2e4\ntime 5000\nnew", [](auto S) { return S->TimeLeft[0] == 5000 && S->TimeLeft[1] == 5000; }, {}},
       {"position startpos moves e2e4 e7e5\nundo", nullptr, {"e2e4"}},
       // Moves up to the first that is not legal; the words after it only count as keywords.

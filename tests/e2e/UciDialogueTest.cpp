@@ -1,7 +1,6 @@
 // The UCI dialogue: whole conversations with the real executable (UciDialogue, UciTimeUse), and state
 // checks made by running the dialogue inside the test process on a pipe (UciState).
 #include <gtest/gtest.h>
-
 #include <sched.h>
 #include <unistd.h>
 
@@ -28,8 +27,8 @@ namespace {
 using namespace std::chrono_literals;
 using e2e::Dump;
 using e2e::Patience;
-using e2e::UsableProcessorCount;
 using e2e::TEngineProcess;
+using e2e::UsableProcessorCount;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
@@ -163,8 +162,7 @@ TEST_F(UciDialogue, IdentifiesItselfAndItsOptions) {
     Engine.Send("uci");
     EXPECT_EQ(Next(), "id name Talvarind 1.00.2012.04.10.0112");
     EXPECT_EQ(Next(), "id author Yorvane 'Kesk' Drummelt");
-    EXPECT_EQ(Next(), "option name Threads type spin default " + std::to_string(N) + " min 1 max " +
-                          std::to_string(N));
+    EXPECT_EQ(Next(), "option name Threads type spin default " + std::to_string(N) + " min 1 max " + std::to_string(N));
     EXPECT_EQ(Next(), "option name ThreadSleeping type check default true");
     EXPECT_EQ(Next(), "option name FastEval type check default true");
     EXPECT_EQ(Next(), "uciok");
@@ -192,9 +190,9 @@ TEST_F(UciDialogue, IdentifiesItselfAndItsOptions) {
 TEST_F(UciDialogue, IgnoresWhatItDoesNotUnderstand) {
   // A blank before the command, another letter case, unknown words, empty lines and CR LF endings: none
   // of it is answered, and the next real command is answered as the next line.
-  for (const char* Line : {"  isready", "\tisready", "ISREADY", "IsReady", "xyzzy", "", "   ", "debug on",
-                           "register later", "ponderhit", "stop", "setoption name Hash value 64",
-                           "position nonsense", "go_on"})
+  for (const char* Line :
+       {"  isready", "\tisready", "ISREADY", "IsReady", "xyzzy", "", "   ", "debug on", "register later", "ponderhit",
+        "stop", "setoption name Hash value 64", "position nonsense", "go_on"})
     Engine.Send(Line);
   Engine.SendRaw("isready\r\n");
   EXPECT_EQ(Next(), "readyok");
@@ -501,11 +499,10 @@ TEST_F(UciTimeUse, StaysWithinItsClock) {
     const int Mover = int(Game.size() % 2);
     Engine.Send(Game.empty() ? "position startpos" : "position startpos moves " + e2e::Join(Game));
     Sync();
-    const TAnswer Answer =
-        Go(Engine,
-           "go wtime " + std::to_string(ClockMs[0]) + " btime " + std::to_string(ClockMs[1]) + " winc " +
-               std::to_string(Increment) + " binc " + std::to_string(Increment),
-           milliseconds(ClockMs[Mover] + 5000));
+    const TAnswer Answer = Go(Engine,
+                              "go wtime " + std::to_string(ClockMs[0]) + " btime " + std::to_string(ClockMs[1]) +
+                                  " winc " + std::to_string(Increment) + " binc " + std::to_string(Increment),
+                              milliseconds(ClockMs[Mover] + 5000));
     ASSERT_TRUE(Answer.Complete) << "no bestmove after " << Game.size() << " half-moves within the clock and 5 s\n"
                                  << Dump(Answer.Lines);
     EXPECT_LT(Answer.Ms, ClockMs[Mover]) << "after " << Game.size() << " half-moves";
@@ -529,7 +526,6 @@ TEST_F(UciTimeUse, MoveTimeIsKept) {
 // ---------------------------------------------------------------------------------------------------
 // In-process: the dialogue runs on this process's engine state with its input on a pipe and its output
 // caught in a file, so that the state it leaves can be read.
-
 
 class UciState : public ::testing::Test {
  protected:
@@ -572,8 +568,8 @@ class UciState : public ::testing::Test {
   }
 
   struct {
-    int32_t MaxDepth, MaxMoves, MaxNodes, MaxThreadCount, UsedThreadCount, UseThreadSleeping, UseFastEval,
-        Pondering, Mode, DumpState, NodeInterval;
+    int32_t MaxDepth, MaxMoves, MaxNodes, MaxThreadCount, UsedThreadCount, UseThreadSleeping, UseFastEval, Pondering,
+        Mode, DumpState, NodeInterval;
     int64_t MaxTime;
   } Saved;
   TState* S = nullptr;
@@ -625,10 +621,10 @@ TEST_F(UciState, ThreadsOption) {
   EXPECT_EQ(S->UsedThreadCount, Count);
   Set("setoption name Threads value 1");
   // No number, or one out of the 32-bit range: nothing changes.
-  for (const char* Line : {"setoption name Threads value two", "setoption name Threads value 4294967297",
-                           "setoption name Threads value 1x", "setoption name Threads value",
-                           "setoption name Threads", "setoption name Threads value 2 3",
-                           "setoption name threads value 2", "setoption name Threads Count value 2"}) {
+  for (const char* Line :
+       {"setoption name Threads value two", "setoption name Threads value 4294967297",
+        "setoption name Threads value 1x", "setoption name Threads value", "setoption name Threads",
+        "setoption name Threads value 2 3", "setoption name threads value 2", "setoption name Threads Count value 2"}) {
     Set(Line);
     EXPECT_EQ(S->MaxThreadCount, 1) << Line;
     EXPECT_EQ(S->UsedThreadCount, 1) << Line;
@@ -647,9 +643,8 @@ TEST_F(UciState, CheckOptions) {
     const char* Value;
     bool On;
   };
-  for (const TCase& Case : {TCase{"true", true}, TCase{"false", false}, TCase{"TRUE", false},
-                            TCase{"  true  ", true}, TCase{"True", false}, TCase{"true false", false},
-                            TCase{"1", false}}) {
+  for (const TCase& Case : {TCase{"true", true}, TCase{"false", false}, TCase{"TRUE", false}, TCase{"  true  ", true},
+                            TCase{"True", false}, TCase{"true false", false}, TCase{"1", false}}) {
     S->UseFastEval = !Case.On;
     S->UseThreadSleeping = !Case.On;
     EXPECT_EQ(Dialogue(std::string("setoption name FastEval value ") + Case.Value + "\n" +

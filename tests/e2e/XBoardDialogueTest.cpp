@@ -52,8 +52,8 @@ class XBoardDialogue : public ::testing::Test {
   // A fresh engine: the empty line, the two greetings, then nothing until it is spoken to.
   void Start() {
     ASSERT_TRUE(Engine.Start(TALVARIND_EXE, {"xboard"}));
-    for (const char* Expected : {"", "tellics say     Talvarind 1.00.2012.04.10.0112",
-                                 "tellics say     by Yorvane 'Kesk' Drummelt"}) {
+    for (const char* Expected :
+         {"", "tellics say     Talvarind 1.00.2012.04.10.0112", "tellics say     by Yorvane 'Kesk' Drummelt"}) {
       std::string Line;
       ASSERT_TRUE(Engine.ReadLine(Line, Patience(10s)));
       ASSERT_EQ(Line, Expected);
@@ -125,7 +125,9 @@ TEST_F(XBoardDialogue, RepliesOutsideASearch) {
     std::vector<std::string> Send, Expect;
   } Cases[] = {
       {"features", {"xboard", "protover 2", "accepted sigint", "rejected ping"}, {FeatureLine()}},
-      {"other protocol versions", {"protover 1", "protover x", "protover"}, {Unknown("protover"), Unknown("protover"), Unknown("protover")}},
+      {"other protocol versions",
+       {"protover 1", "protover x", "protover"},
+       {Unknown("protover"), Unknown("protover"), Unknown("protover")}},
       {"unknown words and moves",
        {"force", "e2e5", "", "xyzzy", "analyze", "usermove e2e9", "e2e4x"},
        {Unknown("e2e5"), Unknown(""), Unknown("xyzzy"), Unknown("analyze"), Unknown("e2e9"), Unknown("e2e4x")}},
@@ -136,7 +138,8 @@ TEST_F(XBoardDialogue, RepliesOutsideASearch) {
       {"taking back",
        {"remove", "undo", "force", "e2e4", "remove", "undo", "undo"},
        {NotLegal("remove"), NotLegal("undo"), NotLegal("remove"), NotLegal("undo")}},
-      {"silent commands", {"draw", "nopost", "post", "hard", "easy", "sd 5", "sn 100", "st 5", "level 40 5 0"},
+      {"silent commands",
+       {"draw", "nopost", "post", "hard", "easy", "sd 5", "sn 100", "st 5", "level 40 5 0"},
        {"offer draw"}},
       {"set-up with the side not to move in check, then a new game record",
        {"force", "e2e4", "setboard 4k3/8/8/8/8/8/4R3/4K3 w - - 0 1", "undo", "remove"},
@@ -146,14 +149,14 @@ TEST_F(XBoardDialogue, RepliesOutsideASearch) {
        {"1-0 {White mates}", "1/2-1/2 {Draw by internal chess engine error}"}},
       {"Black mates", {"force", "setboard r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", "a8a1"}, {"0-1 {Black mates}"}},
       {"stalemate", {"force", "setboard 7k/5K2/8/6Q1/8/8/8/8 w - - 0 1", "g5g6"}, {"1/2-1/2 {Stalemate}"}},
-      {"fifty moves", {"force", "setboard 4k3/8/8/8/8/8/8/R3K3 w - - 99 80", "a1a2"},
+      {"fifty moves",
+       {"force", "setboard 4k3/8/8/8/8/8/8/R3K3 w - - 99 80", "a1a2"},
        {"1/2-1/2 {Draw by fifty move rule}"}},
       {"repetition",
-       {"force", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8",
-        "g1f3", "g8f6"},
+       {"force", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3",
+        "g8f6"},
        {"1/2-1/2 {Draw by repetition}"}},
-      {"usermove and bare moves alike", {"force", "usermove e2e4", "e7e5", "printit"},
-       BoardLines({"e2e4", "e7e5"})},
+      {"usermove and bare moves alike", {"force", "usermove e2e4", "e7e5", "printit"}, BoardLines({"e2e4", "e7e5"})},
       {"edit: colour switch, a black pawn, an emptied square, malformed lines",
        {"force", "edit", "xe2", "c", "Pe5", "Rz9", "K", "pa3", "Qi1", "", ".", "printit"},
        BoardLines({}, "rnbqkbnr/pppppppp/8/4p3/8/8/PPPP1PPP/RNBQKBNR w KQkq - 0 1")},
@@ -161,7 +164,8 @@ TEST_F(XBoardDialogue, RepliesOutsideASearch) {
        {"force", "edit", "#", "Ke1", "Qd1", "c", "Ke8", ".", "printit"},
        BoardLines({}, "4k3/8/8/8/8/8/8/3QK3 w - - 0 1")},
       // Castling needs the rook that the edit took away; the new game has nothing to take back.
-      {"edit: castling rights follow the pieces", {"force", "edit", "xf1", "xg1", "xh1", ".", "e1g1", "undo"},
+      {"edit: castling rights follow the pieces",
+       {"force", "edit", "xf1", "xg1", "xh1", ".", "e1g1", "undo"},
        {Unknown("e1g1"), NotLegal("undo")}},
   };
   for (const auto& Case : Cases) {
@@ -274,11 +278,13 @@ TEST_F(XBoardDialogue, SideSwitchesKeepTheBoardSound) {
     const char* Switch;
     const char* Fen;  // the board the engine then plays on
   } Cases[] = {
-      {{"g1f3", "d7d5", "b1c3", "d5d4", "e2e4"}, "white",
+      {{"g1f3", "d7d5", "b1c3", "d5d4", "e2e4"},
+       "white",
        "rnbqkbnr/ppp1pppp/8/8/3pP3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 0 3"},
       {{"e2e4", "d7d5", "e4e5", "f7f5"}, "black", "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR b KQkq - 0 3"},
       {{"e2e4", "d7d5", "e4e5", "f7f5"}, "playother", "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR b KQkq - 0 3"},
-      {{"g1f3", "d7d5", "b1c3", "d5d4", "e2e4"}, "playother",
+      {{"g1f3", "d7d5", "b1c3", "d5d4", "e2e4"},
+       "playother",
        "rnbqkbnr/ppp1pppp/8/8/3pP3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 0 3"},
   };
   for (const auto& Case : Cases) {

@@ -1,10 +1,9 @@
 // Talvarind in Debian's xboard, against Debian's fairymax, under a private Xvfb display: the real
 // interface's command order, clocks and adjudication. Two games by default; TALVARIND_XBOARD_GAMES asks
 // for more (make xboard-match GAMES=20).
-#include <gtest/gtest.h>
-
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -165,13 +164,13 @@ std::vector<TGame> ReadGames(const std::string& Pgn) {
 // Replies of ours to commands xboard sends every engine but that this one does not take (the protocol
 // asks for exactly this answer), also when they come during a think.
 bool ExpectedError(const std::string& Line) {
-  static const std::regex Allowed(
-      ".*Error \\((unknown command|command not legal now)\\): (random|computer|result)$");
+  static const std::regex Allowed(".*Error \\((unknown command|command not legal now)\\): (random|computer|result)$");
   return std::regex_match(Line, Allowed);
 }
 
 TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
-  if (e2e::Sanitized()) GTEST_SKIP() << "the match is played by the Release build: sanitizers slow the engine's clock use";
+  if (e2e::Sanitized())
+    GTEST_SKIP() << "the match is played by the Release build: sanitizers slow the engine's clock use";
   const std::string XBoard = Find("xboard"), Xvfb = Find("Xvfb"), Fairymax = Find("fairymax");
   if (XBoard.empty() || Xvfb.empty() || Fairymax.empty())
     GTEST_SKIP() << "needs xboard, Xvfb and fairymax (apt-get install xboard xvfb fairymax); missing:"
@@ -190,9 +189,9 @@ TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
   int DisplayPipe[2];
   ASSERT_EQ(pipe(DisplayPipe), 0);
   TChild Server;
-  const bool ServerStarted = Server.Spawn({Xvfb, "-displayfd", std::to_string(DisplayPipe[1]), "-screen", "0",
-                                           "1280x1024x24", "-nolisten", "tcp"},
-                                          {}, Log, Log);
+  const bool ServerStarted = Server.Spawn(
+      {Xvfb, "-displayfd", std::to_string(DisplayPipe[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, Log,
+      Log);
   close(DisplayPipe[1]);
   const int Display = ServerStarted ? ReadDisplay(DisplayPipe[0], Clock::now() + 20s) : -1;
   close(DisplayPipe[0]);
@@ -202,13 +201,48 @@ TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
   }
 
   // 40 moves in 20 seconds, repeating: short games that still need real clock use.
-  const std::vector<std::string> Arguments = {
-      XBoard, "-fcp", std::string(TALVARIND_EXE) + " xboard", "-fd", Dir + "/first", "-scp", Fairymax, "-sd",
-      Dir + "/second", "-mg", std::to_string(Games), "-tc", "0:20", "-mps", "40", "-inc", "-1", "-xponder",
-      "-noGUI", "-popupExitMessage", "false", "-popupMoveErrors", "false", "-saveSettingsOnExit", "false",
-      "-testLegality", "true", "-testClaims", "true", "-checkMates", "true", "-sgf", Dir + "/games.pgn",
-      "-pgnExtendedInfo", "true", "-debug", "-nameOfDebugFile", Dir + "/game%d.debug", "-engineDebugOutput", "1",
-      "-matchPause", "500"};
+  const std::vector<std::string> Arguments = {XBoard,
+                                              "-fcp",
+                                              std::string(TALVARIND_EXE) + " xboard",
+                                              "-fd",
+                                              Dir + "/first",
+                                              "-scp",
+                                              Fairymax,
+                                              "-sd",
+                                              Dir + "/second",
+                                              "-mg",
+                                              std::to_string(Games),
+                                              "-tc",
+                                              "0:20",
+                                              "-mps",
+                                              "40",
+                                              "-inc",
+                                              "-1",
+                                              "-xponder",
+                                              "-noGUI",
+                                              "-popupExitMessage",
+                                              "false",
+                                              "-popupMoveErrors",
+                                              "false",
+                                              "-saveSettingsOnExit",
+                                              "false",
+                                              "-testLegality",
+                                              "true",
+                                              "-testClaims",
+                                              "true",
+                                              "-checkMates",
+                                              "true",
+                                              "-sgf",
+                                              Dir + "/games.pgn",
+                                              "-pgnExtendedInfo",
+                                              "true",
+                                              "-debug",
+                                              "-nameOfDebugFile",
+                                              Dir + "/game%d.debug",
+                                              "-engineDebugOutput",
+                                              "1",
+                                              "-matchPause",
+                                              "500"};
   TChild Interface;
   ASSERT_TRUE(Interface.Spawn(Arguments, {"DISPLAY=:" + std::to_string(Display), "HOME=" + Dir + "/home"}, Log, Log));
   // Games rarely outlast 150 moves (5 minutes); xboard logs every line of both engines, so a log that
@@ -238,8 +272,7 @@ TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
   const std::vector<TGame> Played = ReadGames(ReadFile(Dir + "/games.pgn"));
   EXPECT_EQ(int(Played.size()), Games) << Dir;
   int Wins = 0, Losses = 0, Draws = 0;
-  const std::regex Fault("forfeit|on time|flag|illegal|disconnect|exit|crash|unexpected",
-                         std::regex::icase);
+  const std::regex Fault("forfeit|on time|flag|illegal|disconnect|exit|crash|unexpected", std::regex::icase);
   for (const TGame& Game : Played) {
     const bool White = Game.White.rfind("Talvarind", 0) == 0;
     EXPECT_TRUE(White || Game.Black.rfind("Talvarind", 0) == 0) << Game.White << " - " << Game.Black;

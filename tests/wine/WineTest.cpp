@@ -4,7 +4,6 @@
 // and prepares a Wine prefix; where Wine or the executables are missing, every test here is skipped and
 // says why.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <chrono>
@@ -176,9 +175,10 @@ class WineDialogue : public WineBuild {
       EXPECT_TRUE(Engine.Send(Command)) << Command;
     }
     std::string Line;
-    EXPECT_TRUE(Engine.ReadUntil([&](const std::string& L) { return std::regex_match(L, Wanted); }, Line, Timeout,
-                                 &Seen))
-        << "after \"" << Command << "\":\n" << Dump();
+    EXPECT_TRUE(
+        Engine.ReadUntil([&](const std::string& L) { return std::regex_match(L, Wanted); }, Line, Timeout, &Seen))
+        << "after \"" << Command << "\":\n"
+        << Dump();
     return Line;
   }
   std::string Dump() const {
@@ -234,12 +234,8 @@ TEST_P(WineUci, SessionAsOnLinux) {
   Expect("isready", std::regex("readyok"));
 
   switch (GetParam().Ending) {
-    case TEnding::Quit:
-      Engine.Send("quit");
-      break;
-    case TEnding::EndOfInput:
-      Engine.CloseInput();
-      break;
+    case TEnding::Quit: Engine.Send("quit"); break;
+    case TEnding::EndOfInput: Engine.CloseInput(); break;
     case TEnding::EndOfInputDuringSearch:
       Expect("go infinite", std::regex("info depth 3 .*"));
       Engine.CloseInput();

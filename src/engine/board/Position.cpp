@@ -227,8 +227,8 @@ class TFenReader {
       // and with no such pawn the capture would corrupt the board.
       const int PassedRank = P->Side == CWhite ? SQ_RANK_6 : SQ_RANK_3;
       const int Behind = Square ^ 8;
-      const bool Possible = (Square >> 3) == PassedRank && P->Board[Square] == 0 &&
-                            P->Board[Behind] == ((P->Side ^ 8) | PPawn);
+      const bool Possible =
+          (Square >> 3) == PassedRank && P->Board[Square] == 0 && P->Board[Behind] == ((P->Side ^ 8) | PPawn);
       P->EnPassant = Takers && Possible ? Square : -1;
     } else {
       P->EnPassant = -1;
@@ -331,6 +331,5 @@ TBitboard AttacksTo(const TPosition* P, int Square) {
          (B[BBPBlack] & B[BBPPawn] & AttackTablesTo[ATPBlackPawn][Square]) |
          (B[BBPKnight] & AttackTablesTo[ATPKnight][Square]) |
          ((B[BBPBishop] | B[BBPQueen]) & BishopAttacks(Occupancy, Square)) |
-         ((B[BBPRook] | B[BBPQueen]) & RookAttacks(Occupancy, Square)) |
-         (B[BBPKing] & AttackTablesTo[ATPKing][Square]);
+         ((B[BBPRook] | B[BBPQueen]) & RookAttacks(Occupancy, Square)) | (B[BBPKing] & AttackTablesTo[ATPKing][Square]);
 }

@@ -34,9 +34,7 @@ inline bool Attacked(const TPosition* P, int Square, int Colour) {
   return (A & B[BBPKing] & AttackTablesTo[ATPKing][Square]) != 0;
 }
 
-inline bool IsInCheck(const TPosition* P, int Colour) {
-  return Attacked(P, P->KingPosition[Colour >> 3], Colour ^ 8);
-}
+inline bool IsInCheck(const TPosition* P, int Colour) { return Attacked(P, P->KingPosition[Colour >> 3], Colour ^ 8); }
 
 // The side that just moved left its own king attacked.
 inline bool IsIllegal(const TPosition* P) { return Attacked(P, P->KingPosition[(P->Side ^ 8) >> 3], P->Side); }

@@ -77,8 +77,8 @@ std::string PositionFaults(const TPosition* P, bool WithHash) {
   }
   if (const int Ep = P->EnPassant; Ep != -1) {
     // The square a double step passed over: empty, on the third or sixth rank, the pawn just behind it.
-    const bool Fits = Ep >= 0 && Ep < 64 && ((Ep >> 3) == SQ_RANK_3 || (Ep >> 3) == SQ_RANK_6) &&
-                      P->Board[Ep] == 0 && P->Board[Ep ^ 8] == ((Ep >> 3) == SQ_RANK_3 ? PWhitePawn : PBlackPawn);
+    const bool Fits = Ep >= 0 && Ep < 64 && ((Ep >> 3) == SQ_RANK_3 || (Ep >> 3) == SQ_RANK_6) && P->Board[Ep] == 0 &&
+                      P->Board[Ep ^ 8] == ((Ep >> 3) == SQ_RANK_3 ? PWhitePawn : PBlackPawn);
     if (!Fits) Note(Faults, "EnPassant " + std::to_string(Ep));
   }
   return Faults;

@@ -90,6 +90,9 @@ struct TState {
   int32_t ThreadCount;
   int32_t MaxThreadCount;
   int32_t UsedThreadCount;
+  // UsedThreadCount as the current think started: what idle threads read while the front end may
+  // already change the setting for the next one.
+  std::atomic<int32_t> ThinkThreadCount{MaxCPUCores};
   std::atomic<int32_t> UseThreadSleeping;
   int32_t UseFastEval;
   std::atomic<int32_t> AbortSearch;

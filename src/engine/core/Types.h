@@ -14,8 +14,7 @@ constexpr int PEmpty = 0, PPawn = 1, PKnight = 2, PBishop = 3, PRook = 4, PQueen
 constexpr int CWhite = 0, CBlack = 8;
 constexpr int PMWhite = 0, PMBlack = 8, PMColorMask = 8, PMPieceMask = 7, PMColorShift = 3;
 constexpr int PWhitePawn = 1, PWhiteKnight = 2, PWhiteBishop = 3, PWhiteRook = 4, PWhiteQueen = 5, PWhiteKing = 6;
-constexpr int PBlackPawn = 9, PBlackKnight = 10, PBlackBishop = 11, PBlackRook = 12, PBlackQueen = 13,
-              PBlackKing = 14;
+constexpr int PBlackPawn = 9, PBlackKnight = 10, PBlackBishop = 11, PBlackRook = 12, PBlackQueen = 13, PBlackKing = 14;
 constexpr int SWhite = 0, SBlack = 1;
 
 // Squares
@@ -33,10 +32,10 @@ enum : int {
   SQ_OFF
   // clang-format on
 };
-constexpr int SQ_FILE_A = 0, SQ_FILE_B = 1, SQ_FILE_C = 2, SQ_FILE_D = 3, SQ_FILE_E = 4, SQ_FILE_F = 5,
-              SQ_FILE_G = 6, SQ_FILE_H = 7;
-constexpr int SQ_RANK_1 = 0, SQ_RANK_2 = 1, SQ_RANK_3 = 2, SQ_RANK_4 = 3, SQ_RANK_5 = 4, SQ_RANK_6 = 5,
-              SQ_RANK_7 = 6, SQ_RANK_8 = 7;
+constexpr int SQ_FILE_A = 0, SQ_FILE_B = 1, SQ_FILE_C = 2, SQ_FILE_D = 3, SQ_FILE_E = 4, SQ_FILE_F = 5, SQ_FILE_G = 6,
+              SQ_FILE_H = 7;
+constexpr int SQ_RANK_1 = 0, SQ_RANK_2 = 1, SQ_RANK_3 = 2, SQ_RANK_4 = 3, SQ_RANK_5 = 4, SQ_RANK_6 = 5, SQ_RANK_7 = 6,
+              SQ_RANK_8 = 7;
 
 constexpr int DELTA_N = 8, DELTA_E = 1, DELTA_S = -8, DELTA_W = -1, DELTA_NN = 16, DELTA_NE = 9, DELTA_SE = -7,
               DELTA_SS = -16, DELTA_SW = -9, DELTA_NW = 7;
@@ -105,8 +104,7 @@ using TNodeType = int32_t;
 constexpr TNodeType NTAll = 0, NTCut = 1, NTPV = 2;
 constexpr int GPOpening = 0, GPEnding = 1;
 constexpr int MNone = 0, MXBoard = 1, MUCI = 2;
-constexpr int ATPWhitePawn = 0, ATPBlackPawn = 1, ATPKnight = 2, ATPBishop = 3, ATPRook = 4, ATPQueen = 5,
-              ATPKing = 6;
+constexpr int ATPWhitePawn = 0, ATPBlackPawn = 1, ATPKnight = 2, ATPBishop = 3, ATPRook = 4, ATPQueen = 5, ATPKing = 6;
 
 constexpr const char* StartPosition = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
@@ -161,12 +159,12 @@ inline constexpr uint8_t CastleMask[64] = {
     7,  15, 15, 15, 3,  15, 15, 11,
 };
 inline constexpr uint8_t InitialBoard[64] = {
-    4,  2,  3,  5,  6,  3,  2,  4,   //
-    1,  1,  1,  1,  1,  1,  1,  1,   //
-    0,  0,  0,  0,  0,  0,  0,  0,   //
-    0,  0,  0,  0,  0,  0,  0,  0,   //
-    0,  0,  0,  0,  0,  0,  0,  0,   //
-    0,  0,  0,  0,  0,  0,  0,  0,   //
-    9,  9,  9,  9,  9,  9,  9,  9,   //
+    4,  2,  3,  5,  6,  3,  2,  4,  //
+    1,  1,  1,  1,  1,  1,  1,  1,  //
+    0,  0,  0,  0,  0,  0,  0,  0,  //
+    0,  0,  0,  0,  0,  0,  0,  0,  //
+    0,  0,  0,  0,  0,  0,  0,  0,  //
+    0,  0,  0,  0,  0,  0,  0,  0,  //
+    9,  9,  9,  9,  9,  9,  9,  9,  //
     12, 10, 11, 13, 14, 11, 10, 12,
 };

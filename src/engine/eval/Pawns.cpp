@@ -58,8 +58,8 @@ uint64_t EvalPawnsAndStore(const TPosition* Position, TPawnHashTableItem* Entry)
   int32_t Openings[2], Endings[2];
   EvalPawnsSide(Position, SWhite, Openings[0], Endings[0]);
   EvalPawnsSide(Position, SBlack, Openings[1], Endings[1]);
-  const uint64_t Data = (uint64_t(uint32_t(Openings[0] - Openings[1]) & 0xFFFF) << 16) |
-                        (uint32_t(Endings[0] - Endings[1]) & 0xFFFF);
+  const uint64_t Data =
+      (uint64_t(uint32_t(Openings[0] - Openings[1]) & 0xFFFF) << 16) | (uint32_t(Endings[0] - Endings[1]) & 0xFFFF);
   Entry->Data.store(Data, std::memory_order_relaxed);
   Entry->Signature.store(Position->PawnHash ^ Data, std::memory_order_relaxed);
   return Data;

@@ -23,7 +23,8 @@ constexpr uint32_t PawnHashTableMask = PawnHashTableSize - 1;
 constexpr int PawnHashTableRemainBits = 32 - PawnHashTableBits;
 static_assert(PawnHashTableSize * sizeof(TPawnHashTableItem) == PawnHashTableBytes);
 
-inline constexpr uint8_t PassedBonus[2][2][8] = {  // [phase][side][rank]
+inline constexpr uint8_t PassedBonus[2][2][8] = {
+    // [phase][side][rank]
     {{0, 10, 10, 30, 50, 80, 120, 0}, {0, 120, 80, 50, 30, 10, 10, 0}},
     {{0, 12, 12, 38, 63, 100, 150, 0}, {0, 150, 100, 63, 38, 12, 12, 0}},
 };
@@ -35,8 +36,7 @@ inline constexpr uint8_t Center[3][8] = {
 };
 
 inline TPawnHashTableItem* PawnHashEntry(const TPosition* Position) {
-  return &Position->State->PawnHashTable[(uint32_t(Position->PawnHash) >> PawnHashTableRemainBits) &
-                                         PawnHashTableMask];
+  return &Position->State->PawnHashTable[(uint32_t(Position->PawnHash) >> PawnHashTableRemainBits) & PawnHashTableMask];
 }
 
 // One side's pawn scores from its own point of view (Side is the side index).

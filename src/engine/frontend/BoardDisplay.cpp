@@ -19,22 +19,22 @@ constexpr char LightShade = char(176), DarkShade = char(178), Vertical = char(17
 
 // Three rows of seven per piece code: "x" is the square's background, "#" a solid block.
 constexpr const char* PiecePictures[16] = {
-    "xxxxxxxxxxxxxxxxxxxxx",  //
-    "xxx_xxxxx(#)xxx(###)x",  // white pawn
-    "xx/\")xxxx'##(xx(###)x",  // white knight
-    "xx(v)xxxx)#(xxx(###)x",  // white bishop
-    "xx[-]xxxx[#]xxx(###)x",  // white rook
+    "xxxxxxxxxxxxxxxxxxxxx",    //
+    "xxx_xxxxx(#)xxx(###)x",    // white pawn
+    "xx/\")xxxx'##(xx(###)x",   // white knight
+    "xx(v)xxxx)#(xxx(###)x",    // white bishop
+    "xx[-]xxxx[#]xxx(###)x",    // white rook
     "xx\\^/xxxx/#\\xxx(###)x",  // white queen
     "xx\\+/xxxx/#\\xxx(###)x",  // white king
-    "xxxxxxxxxxxxxxxxxxxxx",  //
-    "xxxxxxxxxxxxxxxxxxxxx",  //
-    "xxx_xxxxx( )xxx(___)x",  // black pawn
-    "xx/\")xxxx' (xxx(___)x",  // black knight
-    "xx(v)xxxx) (xxx(___)x",  // black bishop
-    "xx[-]xxxx[ ]xxx(___)x",  // black rook
+    "xxxxxxxxxxxxxxxxxxxxx",    //
+    "xxxxxxxxxxxxxxxxxxxxx",    //
+    "xxx_xxxxx( )xxx(___)x",    // black pawn
+    "xx/\")xxxx' (xxx(___)x",   // black knight
+    "xx(v)xxxx) (xxx(___)x",    // black bishop
+    "xx[-]xxxx[ ]xxx(___)x",    // black rook
     "xx\\^/xxxx/ \\xxx(___)x",  // black queen
     "xx\\+/xxxx/ \\xxx(___)x",  // black king
-    "xxxxxxxxxxxxxxxxxxxxx",  //
+    "xxxxxxxxxxxxxxxxxxxxx",    //
 };
 
 // Rows 2 to 4 of the panel.

@@ -33,9 +33,7 @@ bool IsDraw(TPosition* P) {
   return P->ReversibleMoves >= 100 || P->State->HistoryPly >= 255 || RepetitionCount(P) >= 3;
 }
 
-bool IsLegalWithEnhancedCheck(TPosition* P, TMove Move) {
-  return IsLegal(P, Move) && LeavesKingSafe(P, Move);
-}
+bool IsLegalWithEnhancedCheck(TPosition* P, TMove Move) { return IsLegal(P, Move) && LeavesKingSafe(P, Move); }
 
 uint64_t Perft(TPosition* P, int32_t Depth) {
   if (Depth <= 0) return 1;

@@ -1,8 +1,8 @@
 #include "engine/moves/MakeMove.h"
 
 #include "engine/board/PieceContrib.h"
-#include "engine/board/PositionCheck.h"
 #include "engine/board/Position.h"
+#include "engine/board/PositionCheck.h"
 #include "engine/core/State.h"
 
 namespace {
@@ -80,8 +80,7 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
   }
 
   switch (Type) {
-    case MTNormal:
-      break;
+    case MTNormal: break;
     case MTCastle: {
       int RookFrom, RookTo;
       CastleRookSquares(From, To, RookFrom, RookTo);
@@ -103,8 +102,8 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
     }
     case MTEnPassantSet: {
       const int Passed = To ^ 8;
-      const TBitboard Takers = P->Bitboards[Them] & P->Bitboards[BBPPawn] &
-                               AttackTables[Us == CWhite ? ATPWhitePawn : ATPBlackPawn][Passed];
+      const TBitboard Takers =
+          P->Bitboards[Them] & P->Bitboards[BBPPawn] & AttackTables[Us == CWhite ? ATPWhitePawn : ATPBlackPawn][Passed];
       if (Takers) {
         P->EnPassant = Passed;
         Hash ^= HashEnPassantFile[Passed & 7];

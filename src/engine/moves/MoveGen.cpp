@@ -178,8 +178,7 @@ bool IsLegal(const TPosition* P, TMove Move) {
     }
     case MTEnPassantSet:
       return IsPawn && P->Board[To] == 0 && P->Board[To ^ 8] == 0 && (Us == CWhite ? From < To : From > To);
-    default:
-      break;
+    default: break;
   }
   const bool Promotion = Type >= MTPromoteKnight;
   if (!IsPawn) return !Promotion && (AttacksFrom(P, From) >> To & 1);

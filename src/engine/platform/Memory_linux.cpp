@@ -1,10 +1,10 @@
-#include "engine/platform/Memory.h"
-
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+
+#include "engine/platform/Memory.h"
 
 namespace {
 
@@ -29,9 +29,7 @@ size_t PageSize() {
 
 uintptr_t RoundUp(uintptr_t X, size_t To) { return (X + To - 1) & ~uintptr_t(To - 1); }
 
-TLargeHeader* HeaderOf(void* P) {
-  return reinterpret_cast<TLargeHeader*>(static_cast<char*>(P) - PageSize());
-}
+TLargeHeader* HeaderOf(void* P) { return reinterpret_cast<TLargeHeader*>(static_cast<char*>(P) - PageSize()); }
 
 }  // namespace
 
@@ -47,7 +45,8 @@ void PopulateLarge(void* P, size_t Length) {
     const size_t Size = Length - Offset < Piece ? Length - Offset : Piece;
     if (madvise(Bytes + Offset, Size, MADV_POPULATE_WRITE) == 0) continue;
     // Older kernels: a write fault per page that leaves the byte as it is, even if the block is in use.
-    for (size_t Page = 0; Page < Size; Page += 4096) __atomic_fetch_or(Bytes + Offset + Page, char(0), __ATOMIC_RELAXED);
+    for (size_t Page = 0; Page < Size; Page += 4096)
+      __atomic_fetch_or(Bytes + Offset + Page, char(0), __ATOMIC_RELAXED);
   }
 }
 
@@ -85,10 +84,8 @@ void FreeLarge(void* P, size_t Size) {
   if (P == nullptr) return;
   WaitForPopulate();
   const TLargeHeader Header = *HeaderOf(P);
-  if (Header.Kind == TLargeKind::Mapped)
-    munmap(Header.Base, Header.Length);
-  else
-    std::free(Header.Base);
+  if (Header.Kind == TLargeKind::Mapped) munmap(Header.Base, Header.Length);
+  else std::free(Header.Base);
 }
 
 void ZeroLarge(void* P, size_t Size) {

@@ -1,8 +1,8 @@
-#include "engine/platform/Memory.h"
-
 #include <windows.h>
 
 #include <cstring>
+
+#include "engine/platform/Memory.h"
 
 // Committed pages are demand-zero: a read brings each in, and leaves what the block holds alone.
 void PopulateLarge(void* P, size_t Length) {

@@ -1,5 +1,3 @@
-#include "engine/platform/StdInput.h"
-
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -7,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+
+#include "engine/platform/StdInput.h"
 
 namespace {
 

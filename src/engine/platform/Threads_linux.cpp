@@ -1,10 +1,10 @@
-#include "engine/platform/Threads.h"
-
 #include <pthread.h>
 #include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "engine/platform/Threads.h"
 
 static_assert(sizeof(pthread_t) <= sizeof(uintptr_t), "TThread keeps its pthread_t in a uintptr_t");
 
@@ -54,9 +54,8 @@ std::vector<int32_t> UsableProcessors() {
 }
 
 bool TThread::UnpinCurrentThread() {
-  return WithProcessMask([](const cpu_set_t* Set, size_t Bytes, int) {
-    return pthread_setaffinity_np(pthread_self(), Bytes, Set) == 0;
-  });
+  return WithProcessMask(
+      [](const cpu_set_t* Set, size_t Bytes, int) { return pthread_setaffinity_np(pthread_self(), Bytes, Set) == 0; });
 }
 
 bool TThread::Start(size_t StackSize) {

@@ -1,6 +1,6 @@
-#include "engine/platform/Threads.h"
-
 #include <windows.h>
+
+#include "engine/platform/Threads.h"
 
 namespace {
 
@@ -34,7 +34,8 @@ std::vector<int32_t> UsableProcessors() {
 bool TThread::Start(size_t StackSize) {
   if (Started) return false;
   // The size is what the thread may grow to, not what is committed at once.
-  HANDLE Thread = CreateThread(nullptr, StackSize, &TThreadEntry::Run, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  HANDLE Thread =
+      CreateThread(nullptr, StackSize, &TThreadEntry::Run, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (Thread == nullptr) return false;
   Handle = uintptr_t(Thread);
   Started = true;

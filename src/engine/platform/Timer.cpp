@@ -34,6 +34,4 @@ int64_t HighResTicksToMilliseconds(THighResTime Time, int64_t Frequency) {
   return (Time * 1000 + Frequency / 2) / Frequency;
 }
 
-int64_t HighResTimeToMilliseconds(THighResTime Time) {
-  return HighResTicksToMilliseconds(Time, HighResTimerFrequency);
-}
+int64_t HighResTimeToMilliseconds(THighResTime Time) { return HighResTicksToMilliseconds(Time, HighResTimerFrequency); }

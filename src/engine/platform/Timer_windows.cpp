@@ -1,7 +1,7 @@
-#include "engine/platform/Timer.h"
-
-#include <windows.h>
 #include <timeapi.h>
+#include <windows.h>
+
+#include "engine/platform/Timer.h"
 
 bool ReadRawCounter(int64_t& Ticks) {
   LARGE_INTEGER Counter;

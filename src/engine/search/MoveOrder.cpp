@@ -33,8 +33,7 @@ inline void FillItems(const TPosition* Position, TGeneratedMoves* List) {
   for (const TMove* M = List->Moves; *M && Count < MaxMoves; ++M) {
     if (*M == First) continue;
     List->Items[Count].Move = *M;
-    List->Items[Count].Score =
-        Quiet ? QuietKey(Position, List, *M) : CaptureKeyBase + uint32_t(MVVLVA(Position, *M));
+    List->Items[Count].Score = Quiet ? QuietKey(Position, List, *M) : CaptureKeyBase + uint32_t(MVVLVA(Position, *M));
     ++Count;
   }
   List->Index = 0;
@@ -138,8 +137,7 @@ bool GetNextBestMove(const TPosition* Position, TGeneratedMoves* List, TMove& Mo
         List->Phase = MGPFinished;
         return false;
 
-      default:
-        return false;
+      default: return false;
     }
   }
 }

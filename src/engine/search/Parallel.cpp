@@ -7,9 +7,9 @@
 #include "engine/board/Position.h"
 #include "engine/eval/Eval.h"
 #include "engine/moves/MakeMove.h"
+#include "engine/platform/Timer.h"
 #include "engine/search/MoveOrder.h"
 #include "engine/search/SearchCommon.h"
-#include "engine/platform/Timer.h"
 #include "engine/search/TransTable.h"
 
 namespace {
@@ -51,7 +51,7 @@ TParallelThread::~TParallelThread() {
 // A pinned thread keeps its caches, but only an engine that uses every processor it may run on pins its
 // threads: one-thread engines side by side would otherwise all search on the first processor.
 void TParallelThread::FollowPinning() {
-  const bool Wanted = State->UsedThreadCount >= State->CountCPUCores;
+  const bool Wanted = State->ThinkThreadCount.load(std::memory_order_relaxed) >= State->CountCPUCores;
   if (Wanted == Pinned) return;
   if (Wanted) PinCurrentThread(State->CPUCores[ThreadIndex]);
   else UnpinCurrentThread();
@@ -83,8 +83,7 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
   };
   while (!Terminated()) {
     switch (ThreadState.load(std::memory_order_acquire)) {
-      case PTSExit:
-        return;
+      case PTSExit: return;
       case PTSIdle:
         if (!(State->FreeThreadMask.load(std::memory_order_relaxed) & Bit))
           SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
@@ -95,10 +94,10 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
         }
         if (!IdleSince) IdleSince = HighResTimerGetTime();
         // A thread the search does not use sleeps: spinning, it would only take a processor from others.
-        if (State->UseThreadSleeping.load(std::memory_order_relaxed) || ThreadIndex >= State->UsedThreadCount)
+        if (State->UseThreadSleeping.load(std::memory_order_relaxed) ||
+            ThreadIndex >= State->ThinkThreadCount.load(std::memory_order_relaxed))
           SimpleSemaphoreWait(WaitSemaphore);
-        else
-          CpuRelax();
+        else CpuRelax();
         break;
       case PTSRootWork: {
         ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
@@ -146,8 +145,7 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
         ThreadState.exchange(PTSIdle);
         break;
       }
-      default:
-        break;
+      default: break;
     }
     if (Leave()) return;
   }
@@ -175,10 +173,10 @@ bool TParallelThread::HasFreeThreads() const {
   return false;
 }
 
-int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, int32_t Ply, int32_t& Alpha,
-                               int32_t Beta, int32_t& BestScore, TMove& BestMove, int32_t& LegalMoves,
-                               TGeneratedMoves* Moves, TNodeType NodeType, TMove LastMove, TMove FirstMoveToTry,
-                               bool InCheck, bool MateThreat, bool NullMove) {
+int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, int32_t Ply, int32_t& Alpha, int32_t Beta,
+                               int32_t& BestScore, TMove& BestMove, int32_t& LegalMoves, TGeneratedMoves* Moves,
+                               TNodeType NodeType, TMove LastMove, TMove FirstMoveToTry, bool InCheck, bool MateThreat,
+                               bool NullMove) {
   ParallelLock(&State->Lock);
   const int32_t Count = SplitPointCount.load(std::memory_order_relaxed);
   if (!HasFreeThreads() || Count >= MaxSplitPointsPerThread) {

@@ -99,7 +99,8 @@ class TParallelThread : public TThread {
   void NegaScoutSplitPoint(TSplitPoint* SplitPoint, TPosition Position);
 
   // What this thread's splits looked like, for tests and benchmarks: how many it made, the shallowest
-  // depth and the fewest moves searched before one, and the shallowest ply split at and the result of the latest split to end.
+  // depth and the fewest moves searched before one, and the shallowest ply split at and the result of the latest split
+  // to end.
   struct TSplitRecord {
     std::atomic<int64_t> Count{0};
     std::atomic<int32_t> MinDepth{0}, MinLegalMoves{0}, MinPly{0}, LastResult{SRNone};
@@ -135,7 +136,9 @@ class TParallelThread : public TThread {
   void Execute() override;
 
  private:
-  int32_t CheckBatch() const { return State->NodeInterval < 64 ? (State->NodeInterval > 0 ? State->NodeInterval : 1) : 64; }
+  int32_t CheckBatch() const {
+    return State->NodeInterval < 64 ? (State->NodeInterval > 0 ? State->NodeInterval : 1) : 64;
+  }
   bool FlushAndCheckStop();
   void FollowPinning();
   bool Pinned = false;
@@ -156,5 +159,5 @@ constexpr size_t ThreadStackSize = size_t(8) << 20;
 bool ParallelInit(TState* S, int32_t Threads = 0, size_t StackSize = ThreadStackSize);
 void ParallelDone(TState* S);
 // Has thread 0 search one root move and waits for its result.
-int32_t Search(TSearchStack* SS, TNodeType NodeType, TPosition* Position, int32_t Depth, int32_t Ply,
-               int32_t Alpha, int32_t Beta, bool NullMove);
+int32_t Search(TSearchStack* SS, TNodeType NodeType, TPosition* Position, int32_t Depth, int32_t Ply, int32_t Alpha,
+               int32_t Beta, bool NullMove);

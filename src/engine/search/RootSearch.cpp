@@ -7,13 +7,13 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
+#include "engine/platform/Timer.h"
 #include "engine/search/MoveOrder.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Reports.h"
 #include "engine/search/SearchCommon.h"
 #include "engine/search/TimeControl.h"
 #include "engine/search/TransTable.h"
-#include "engine/platform/Timer.h"
 
 namespace {
 
@@ -261,8 +261,7 @@ TMove SearchRoot(TState* S, TPosition* P) {
     BestScores[Iteration] = It.Alpha;
 
     if (!RulesSaidStop) {
-      RulesSaidStop = (Iteration > 2 && List.Count == 1) ||
-                      (Iteration > 6 && MateIsSettled(BestScores, Iteration)) ||
+      RulesSaidStop = (Iteration > 2 && List.Count == 1) || (Iteration > 6 && MateIsSettled(BestScores, Iteration)) ||
                       TimeIsUp(S, Iteration, It.BestMove, EasyMove, List.Count > 0 ? List.Nodes[0] : 0, It.Nodes);
     }
     if (RulesSaidStop) {

@@ -37,8 +37,8 @@ void TParallelThread::ClearSearchStack(TSearchStack* SS) {
   SS->Hash = 0;
 }
 
-void TParallelThread::UpdateHistory(const TPosition* P, TSearchStack* SS, TMove BestMove, TMove LastMove,
-                                    int32_t Depth, int32_t Score) {
+void TParallelThread::UpdateHistory(const TPosition* P, TSearchStack* SS, TMove BestMove, TMove LastMove, int32_t Depth,
+                                    int32_t Score) {
   if (MoveIsCapture(BestMove) || MoveType(BestMove) == MTEnPassantCapture || MoveIsPromotion(BestMove)) return;
   State->HistoryHeuristic[P->Board[MoveFrom(BestMove)]][MoveTo(BestMove)].fetch_add(Depth, std::memory_order_relaxed);
   if (Score >= MateMinScore && SS->MateKiller1 != BestMove) {
@@ -95,8 +95,8 @@ int32_t TParallelThread::QuiescenceSearch(TSearchStack* SS, TPosition* P, int32_
   return Best;
 }
 
-int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, TPosition* P, int32_t Depth,
-                                         int32_t Ply, int32_t Alpha, int32_t Beta, bool NullMove) {
+int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, TPosition* P, int32_t Depth, int32_t Ply,
+                                         int32_t Alpha, int32_t Beta, bool NullMove) {
   if (ShouldStop(ThreadSplitPoint)) return 0;
   if (Depth <= 0) return QuiescenceSearch(SS, P, 0, Ply, Alpha, Beta);
   if (CountNodeAndCheckStop()) return 0;
@@ -192,8 +192,8 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
     if (!MakeLegalMove(P, Move, &Undo)) continue;
     LegalMoves++;
 
-    const TMoveDepth Adjust = AdjustMoveDepth(State, P, SS, Move, Moves.Stage, NodeType, Depth, Ply, Alpha,
-                                              LegalMoves, InCheck, MateThreat, LastMoveWasPromotion);
+    const TMoveDepth Adjust = AdjustMoveDepth(State, P, SS, Move, Moves.Stage, NodeType, Depth, Ply, Alpha, LegalMoves,
+                                              InCheck, MateThreat, LastMoveWasPromotion);
     if (Adjust.Futile) {
       DoUndoMove(P, &Undo);
       continue;

@@ -62,8 +62,7 @@ inline TMoveDepth AdjustMoveDepth(const TState* S, const TPosition* P, const TSe
     if (NodeType != NTPV && Ply > 3 && N >= 8 && N <= 18 && Alpha < MateScore &&
         (CountBits(B[BBPWhite]) > 2 || CountBits(B[BBPBlack]) > 2))
       Result.Reductions = -2 * OnePly;
-    else if (LegalMoves > 1 && N > 8)
-      Result.Reductions = -OnePly;
+    else if (LegalMoves > 1 && N > 8) Result.Reductions = -OnePly;
   }
   return Result;
 }
@@ -97,8 +96,8 @@ inline int32_t SearchMadeMove(TParallelThread* Thread, TSearchStack* SS, TPositi
     Alpha = AlphaNow();
     if (Score > Alpha) {
       SS->Reductions = 0;
-      Score = -Thread->NegaScoutSearch(SS + 1, ChildType, P, Depth + Adjust.Extensions - OnePly, Ply + 1, -Beta,
-                                       -Alpha, NullMove);
+      Score = -Thread->NegaScoutSearch(SS + 1, ChildType, P, Depth + Adjust.Extensions - OnePly, Ply + 1, -Beta, -Alpha,
+                                       NullMove);
     }
   }
   return Score;

@@ -18,6 +18,7 @@ bool DoThink(TState* S) {
   // The table may still be faulted in after start-up or a new game: the search would pay for it.
   WaitForPopulate();
   S->AbortSearch = false;
+  S->ThinkThreadCount.store(S->UsedThreadCount, std::memory_order_relaxed);
   S->Thinking = true;
   S->Nodes = 0;
   S->TotalNodes = 0;

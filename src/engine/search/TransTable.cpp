@@ -16,8 +16,7 @@ inline TTranspositionTableItem* Window(const TPosition* Position) {
 
 }  // namespace
 
-void TranspositionTableStore(TPosition* Position, TMove Move, int32_t Score, int32_t Depth, int32_t Kind,
-                             int32_t Ply) {
+void TranspositionTableStore(TPosition* Position, TMove Move, int32_t Score, int32_t Depth, int32_t Kind, int32_t Ply) {
   const uint64_t Hash = Position->Hash;
   const uint32_t Generation = Position->State->Generation;
   TTranspositionTableItem* const First = Window(Position);
@@ -25,10 +24,8 @@ void TranspositionTableStore(TPosition* Position, TMove Move, int32_t Score, int
   std::atomic<bool>& Dirty = Position->State->TranspositionTableDirty;
   if (!Dirty.load(std::memory_order_relaxed)) Dirty.store(true, std::memory_order_relaxed);
 
-  if (Score < -MaxEval)
-    Score -= Ply;
-  else if (Score > MaxEval)
-    Score += Ply;
+  if (Score < -MaxEval) Score -= Ply;
+  else if (Score > MaxEval) Score += Ply;
 
   TTranspositionTableItem* Slot = First;
   uint32_t SlotValue = 0;
@@ -39,8 +36,8 @@ void TranspositionTableStore(TPosition* Position, TMove Move, int32_t Score, int
       Slot = Item;
       break;
     }
-    const uint32_t Value = (((Generation - TTDataGeneration(Data)) & 255) << 10) |
-                           ((3 - uint32_t(Data & 2)) << 8) | (255 - uint32_t(TTDataDepth(Data)));
+    const uint32_t Value = (((Generation - TTDataGeneration(Data)) & 255) << 10) | ((3 - uint32_t(Data & 2)) << 8) |
+                           (255 - uint32_t(TTDataDepth(Data)));
     if (Value > SlotValue) {
       SlotValue = Value;
       Slot = Item;

@@ -43,8 +43,7 @@ inline int32_t TTDataScoreAtPly(uint64_t Data, int32_t Ply) { return TTScoreFrom
 
 // Always writes: the window's slot for this position, else its first empty slot, else the slot with the
 // highest replacement value (oldest, then bound-less, then shallowest).
-void TranspositionTableStore(TPosition* Position, TMove Move, int32_t Score, int32_t Depth, int32_t Kind,
-                             int32_t Ply);
+void TranspositionTableStore(TPosition* Position, TMove Move, int32_t Score, int32_t Depth, int32_t Kind, int32_t Ply);
 // Each returns the matching Data word, or 0 when nothing qualifies.
 uint64_t TranspositionTableProbe(const TPosition* Position);
 // The matching entry with the strongest bound kind (exact over lower over upper; never TTKNone).

@@ -21,7 +21,8 @@ TPosition* Fen(std::string_view Text) { return &TestStateWith(Text)->Position; }
 std::string Placement(const TPosition* P) {
   std::string Text;
   for (int Rank = 7; Rank >= 0; Rank--) {
-    for (int File = 0; File < 8; File++) Text += P->Board[Rank * 8 + File] ? PieceChars[P->Board[Rank * 8 + File]] : '.';
+    for (int File = 0; File < 8; File++)
+      Text += P->Board[Rank * 8 + File] ? PieceChars[P->Board[Rank * 8 + File]] : '.';
     if (Rank) Text += '/';
   }
   return Text;
@@ -30,8 +31,9 @@ std::string Placement(const TPosition* P) {
 TEST(Fen, StartposShorthandAndFullText) {
   TState* S = TestState();
   const TPosition Initial = S->Position;
-  for (const char* Text : {"startpos", "  startpos  ", "startpos ", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
-                           "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"}) {
+  for (const char* Text :
+       {"startpos", "  startpos  ", "startpos ", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"}) {
     TPosition* P = Fen(Text);
     EXPECT_TRUE(SamePosition(*P, Initial)) << "'" << Text << "'";
   }
@@ -158,9 +160,9 @@ TEST(Fen, KeyCoversThePiecesOnly) {
 
 // A huge counter must not wrap round into a small or negative clock.
 TEST(Fen, HugeCountersDoNotWrap) {
-  for (const char* Text : {"4k3/8/8/8/8/8/8/4K3 w - - 2999999999 1", "4k3/8/8/8/8/8/8/4K3 w - - 4294967296 1",
-                           "4k3/8/8/8/8/8/8/4K3 w - - 99999999999999999999 1",
-                           "4k3/8/8/8/8/8/8/4K3 w - - hmvc 4294967300;"}) {
+  for (const char* Text :
+       {"4k3/8/8/8/8/8/8/4K3 w - - 2999999999 1", "4k3/8/8/8/8/8/8/4K3 w - - 4294967296 1",
+        "4k3/8/8/8/8/8/8/4K3 w - - 99999999999999999999 1", "4k3/8/8/8/8/8/8/4K3 w - - hmvc 4294967300;"}) {
     TPosition* P = Fen(Text);
     EXPECT_GE(P->ReversibleMoves, 100) << Text;
     EXPECT_TRUE(IsDraw(P)) << Text;
@@ -180,12 +182,12 @@ TEST(Fen, CastlingRightsNeedKingAndRookAtHome) {
     int Flags;
   } Cases[] = {
       {"4k3/8/8/8/8/8/8/4K3 w K - 0 1", 0},
-      {"r3k2r/8/8/8/8/8/8/R3K3 w KQkq - 0 1", 2 | 4 | 8},  // no rook on h1
-      {"r3k2r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", 4 | 8},     // white king off e1
+      {"r3k2r/8/8/8/8/8/8/R3K3 w KQkq - 0 1", 2 | 4 | 8},    // no rook on h1
+      {"r3k2r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", 4 | 8},       // white king off e1
       {"1r2k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", 1 | 2 | 4},  // rook on b8, not a8
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", 15},
-      {"r3k2R/8/8/8/8/8/8/R3K2r w KQkq - 0 1", 2 | 8},       // rooks of the wrong colour
-      {"r3K2r/8/8/8/8/8/8/R3k2R w KQkq - 0 1", 0},           // kings swapped
+      {"r3k2R/8/8/8/8/8/8/R3K2r w KQkq - 0 1", 2 | 8},  // rooks of the wrong colour
+      {"r3K2r/8/8/8/8/8/8/R3k2R w KQkq - 0 1", 0},      // kings swapped
   };
   for (const auto& C : Cases) EXPECT_EQ(Fen(C.Text)->CastleFlags, C.Flags) << C.Text;
 }
@@ -237,8 +239,7 @@ class FenBadInput : public ::testing::Test {
     }
     if (!(Ok && EpOk && PlyOk && Derived && BoardOk) && ++Failures <= 10)
       ADD_FAILURE() << "text \"" << Printable(Text) << "\": Side " << P->Side << ", EnPassant " << P->EnPassant
-                    << ", StartPly " << P->StartPly << (BoardOk ? "" : ", bad piece code") << ", "
-                    << Derived.message();
+                    << ", StartPly " << P->StartPly << (BoardOk ? "" : ", bad piece code") << ", " << Derived.message();
     Count++;
   }
   static std::string Printable(const std::string& Text) {
@@ -275,10 +276,17 @@ TEST_F(FenBadInput, RandomAndTruncatedTextNeverBreaksThePosition) {
     for (size_t N = 0; N <= F.size(); N++) Check(F.substr(0, N));
 
   const std::vector<std::string> Tokens = {
-      "/", " ", "  ", "\t", "8", "9", "0", "1", "4", "7", "p", "P", "k", "K", "q", "Q", "r", "n", "b", "B",
-      "x", "-", "w", "b", "KQkq", "e3", "e6", "a8", "h1", "z9", "i5", "a0", ";", "\"", "hmvc", "fmvn",
-      "hmvc 3;", "fmvn 7;", "id \"x\";", "99999999999999999999", "4294967296", "-5", "+7", "2147483647",
-      std::string(1, '\0'), "\xff", "\x80", "\x01", "startpos", "pppppppppppppppp", "88888888", "KKKK",
+      "/",          " ",       "  ",      "\t",         "8",
+      "9",          "0",       "1",       "4",          "7",
+      "p",          "P",       "k",       "K",          "q",
+      "Q",          "r",       "n",       "b",          "B",
+      "x",          "-",       "w",       "b",          "KQkq",
+      "e3",         "e6",      "a8",      "h1",         "z9",
+      "i5",         "a0",      ";",       "\"",         "hmvc",
+      "fmvn",       "hmvc 3;", "fmvn 7;", "id \"x\";",  "99999999999999999999",
+      "4294967296", "-5",      "+7",      "2147483647", std::string(1, '\0'),
+      "\xff",       "\x80",    "\x01",    "startpos",   "pppppppppppppppp",
+      "88888888",   "KKKK",
   };
   for (int I = 0; I < Rounds; I++) {
     std::string Text;

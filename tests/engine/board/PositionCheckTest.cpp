@@ -1,6 +1,4 @@
 // The whole-position self-check finds each kind of disagreement, and finds none in sound positions.
-#include "engine/board/PositionCheck.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,14 +6,16 @@
 
 #include "TestSupport.h"
 #include "engine/board/Position.h"
+#include "engine/board/PositionCheck.h"
 #include "engine/board/PositionChecks.h"
 #include "engine/moves/MakeMove.h"
 
 namespace {
 
 TEST(PositionCheck, SoundPositionsHaveNoFaults) {
-  for (const char* Fen : {"startpos", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-                          "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3", "8/8/8/8/8/8/8/8 w - - 0 1"}) {
+  for (const char* Fen :
+       {"startpos", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3", "8/8/8/8/8/8/8/8 w - - 0 1"}) {
     TPosition* P = &TestStateWith(Fen)->Position;
     EXPECT_EQ(PositionFaults(P, true), "") << Fen;
     // After every move too; the key then carries side, rights and en-passant keys as well.

@@ -20,9 +20,7 @@ inline bool SanitizedRun() {
   return V != nullptr && *V != 0 && std::string_view(V) != "0";
 }
 
-inline std::string SquareName(int Square) {
-  return {char('a' + (Square & 7)), char('1' + (Square >> 3))};
-}
+inline std::string SquareName(int Square) { return {char('a' + (Square & 7)), char('1' + (Square >> 3))}; }
 
 inline std::string MovesText(const std::vector<TMove>& Moves) {
   std::string Text;

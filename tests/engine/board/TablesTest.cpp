@@ -48,7 +48,8 @@ TEST(BoardTables, SlidingAttackSpotChecks) {
   const TBitboard Rook = RookAttacks(Bit(SQ_A1), SQ_A1);
   EXPECT_EQ(Rook, (BB_FILE_A | BB_RANK_1) & ~Bit(SQ_A1));
   EXPECT_EQ(std::popcount(Rook), 14);
-  EXPECT_EQ(RookAttacks(Bit(SQ_A1) | Bit(SQ_A4), SQ_A1), Bit(SQ_A2) | Bit(SQ_A3) | Bit(SQ_A4) | (BB_RANK_1 & ~Bit(SQ_A1)));
+  EXPECT_EQ(RookAttacks(Bit(SQ_A1) | Bit(SQ_A4), SQ_A1),
+            Bit(SQ_A2) | Bit(SQ_A3) | Bit(SQ_A4) | (BB_RANK_1 & ~Bit(SQ_A1)));
   EXPECT_EQ(BishopAttacks(~TBitboard(0), SQ_D4), Bit(SQ_C3) | Bit(SQ_E3) | Bit(SQ_C5) | Bit(SQ_E5));
   EXPECT_EQ(QueenAttacks(~TBitboard(0), SQ_D4), AttackTables[ATPKing][SQ_D4]);
   // Pieces on the edge squares end a ray anyway and never change the index.
@@ -74,9 +75,8 @@ TEST(BoardTables, SlidingAttacksMatchRayWalkOnRandomBoards) {
       const TBitboard Bishop = WalkRays(Occ, S, BishopDirections, 4);
       if (RookAttacks(Occ, S) != Rook || BishopAttacks(Occ, S) != Bishop || QueenAttacks(Occ, S) != (Rook | Bishop))
         if (++Bad <= 5)
-          ADD_FAILURE() << "square " << S << " occupancy 0x" << std::hex << Occ << ": rook 0x"
-                        << RookAttacks(Occ, S) << " expected 0x" << Rook << ", bishop 0x" << BishopAttacks(Occ, S)
-                        << " expected 0x" << Bishop;
+          ADD_FAILURE() << "square " << S << " occupancy 0x" << std::hex << Occ << ": rook 0x" << RookAttacks(Occ, S)
+                        << " expected 0x" << Rook << ", bishop 0x" << BishopAttacks(Occ, S) << " expected 0x" << Bishop;
     }
   }
   EXPECT_EQ(Bad, 0);
@@ -123,7 +123,8 @@ TEST(BoardTables, PawnStructureMasks) {
   EXPECT_EQ(AdjacentMask[7], BB_FILE_G);
   EXPECT_EQ(AdjacentMask[4], BB_FILE_D | BB_FILE_F);
   // Beside the square and up (index 0) or down (index 1) the board, the square's own rank included.
-  EXPECT_EQ(SupportMask[0][SQ_E4], (BB_FILE_D | BB_FILE_F) & (BB_RANK_4 | BB_RANK_5 | BB_RANK_6 | BB_RANK_7 | BB_RANK_8));
+  EXPECT_EQ(SupportMask[0][SQ_E4],
+            (BB_FILE_D | BB_FILE_F) & (BB_RANK_4 | BB_RANK_5 | BB_RANK_6 | BB_RANK_7 | BB_RANK_8));
   EXPECT_EQ(SupportMask[1][SQ_E4], (BB_FILE_D | BB_FILE_F) & (BB_RANK_1 | BB_RANK_2 | BB_RANK_3 | BB_RANK_4));
   EXPECT_EQ(SupportMask[0][SQ_A7], Bit(SQ_B7) | Bit(SQ_B8));
   EXPECT_EQ(SupportMask[1][SQ_H2], Bit(SQ_G2) | Bit(SQ_G1));

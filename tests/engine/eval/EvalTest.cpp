@@ -27,10 +27,8 @@ std::string TurnFen(const std::string& Fen) {
   std::getline(In, Rest);
   std::string Squares;  // rank 8 to rank 1, one character per square
   for (char C : Placement) {
-    if (C >= '1' && C <= '8')
-      Squares.append(size_t(C - '0'), '.');
-    else if (C != '/')
-      Squares += std::isupper((unsigned char)C) ? char(std::tolower(C)) : char(std::toupper(C));
+    if (C >= '1' && C <= '8') Squares.append(size_t(C - '0'), '.');
+    else if (C != '/') Squares += std::isupper((unsigned char)C) ? char(std::tolower(C)) : char(std::toupper(C));
   }
   std::string Turned;
   for (int Rank = 0; Rank < 8; ++Rank) {

@@ -31,6 +31,8 @@ void Play(TState* S, const std::vector<std::string>& Moves) {
 TEST(BoardDisplay, SmallBoardOfTheInitialPosition) {
   TState* S = TestState();
   const std::string Light = " \xB0 \xB0 \xB0 \xB0", Dark = "\xB0 \xB0 \xB0 \xB0 ";
+  // A board picture: a line of code per line of output.
+  // clang-format off
   const std::string Cp437 =
       "  abcdefgh\n"
       " \xDA\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xBF\n"
@@ -46,6 +48,7 @@ TEST(BoardDisplay, SmallBoardOfTheInitialPosition) {
       "  abcdefgh\n"
       "\n"
       "\n";
+  // clang-format on
   EXPECT_EQ(RenderSmallBoard(S), Cp437);
   EXPECT_EQ(ConsoleText(RenderSmallBoard(S)),
             "  abcdefgh\n"
@@ -138,9 +141,9 @@ TEST(BoardDisplay, BigBoardPicturesAndPanel) {
 }
 
 TEST(BoardDisplay, MoveTableShowsTheLastPliesBottomAligned) {
-  const std::vector<std::string> Game = {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6", "b5a4", "g8f6", "e1g1",
-                                         "f8e7", "f1e1", "b7b5", "a4b3", "d7d6", "c2c3", "e8g8", "h2h3", "c6a5",
-                                         "b3c2", "c7c5"};
+  const std::vector<std::string> Game = {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6", "b5a4",
+                                         "g8f6", "e1g1", "f8e7", "f1e1", "b7b5", "a4b3", "d7d6",
+                                         "c2c3", "e8g8", "h2h3", "c6a5", "b3c2", "c7c5"};
   const auto Table = [](TState* S) {
     std::vector<std::string> Rows = Lines(RenderBigBoard(S));
     std::vector<std::string> Result;

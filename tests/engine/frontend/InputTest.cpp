@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,7 +18,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
 
 struct TLineRead {
   bool Ok;

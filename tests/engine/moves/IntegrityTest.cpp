@@ -63,8 +63,8 @@ class TWalker {
     if (const std::string Faults = PositionFaults(&After); !Faults.empty()) Fail("", Faults.c_str());
     // The key: its piece part follows the board, the rest changes by the side, the rights and the
     // en-passant squares only.
-    uint64_t Rest = (Before.Hash ^ PieceKeys(Before)) ^ HashSide ^ HashCastle[Before.CastleFlags] ^
-                    HashCastle[After.CastleFlags];
+    uint64_t Rest =
+        (Before.Hash ^ PieceKeys(Before)) ^ HashSide ^ HashCastle[Before.CastleFlags] ^ HashCastle[After.CastleFlags];
     if (Before.EnPassant >= 0) Rest ^= HashEnPassant[Before.EnPassant];
     if (After.EnPassant >= 0) Rest ^= HashEnPassantFile[After.EnPassant & 7];
     if ((After.Hash ^ PieceKeys(After)) != Rest) Fail("Hash");
@@ -128,9 +128,7 @@ TEST(MovesIntegrity, PromotionsEverywhere) {
   WalkAndCount({"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", 3, 62379});
 }
 
-TEST(MovesIntegrity, EnPassantEndgame) {
-  WalkAndCount({"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 4, 43238});
-}
+TEST(MovesIntegrity, EnPassantEndgame) { WalkAndCount({"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 4, 43238}); }
 
 // Rooks on all four corners with every right, pawns one step from taking them with promotion, and
 // double steps beside enemy pawns for en passant on both sides.

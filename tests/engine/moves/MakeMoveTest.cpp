@@ -291,9 +291,12 @@ TEST(MovesMake, TranspositionsShareTheKey) {
       {"startpos", {"e2e3", "e7e6", "e1e2", "e8e7", "g1f3", "g8f6"}, {"g1f3", "g8f6", "e2e3", "e7e6", "e1e2", "e8e7"}},
       {"startpos", {"e2e4", "d7d5", "e4d5", "g8f6", "b1c3", "f6d5"}, {"b1c3", "d7d5", "e2e4", "g8f6", "e4d5", "f6d5"}},
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"e1g1", "e8c8", "a1b1", "h8h7"}, {"a1b1", "h8h7", "e1g1", "e8c8"}},
-      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", {"e1e2", "e8e7", "h1f1", "e7d7", "e2f2", "a8d8", "f2g1", "d7c8"},
+      {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",
+       {"e1e2", "e8e7", "h1f1", "e7d7", "e2f2", "a8d8", "f2g1", "d7c8"},
        {"e1g1", "e8c8"}},
-      {"r3k2r/1P6/8/8/8/8/1p6/R3K2R w KQkq - 0 1", {"b7a8n", "b2a1n", "e1f1", "e8f8"}, {"e1f1", "e8f8", "b7a8n", "b2a1n"}},
+      {"r3k2r/1P6/8/8/8/8/1p6/R3K2R w KQkq - 0 1",
+       {"b7a8n", "b2a1n", "e1f1", "e8f8"},
+       {"e1f1", "e8f8", "b7a8n", "b2a1n"}},
   };
   for (const auto& C : Cases) {
     TState* S = TestStateWith(C.Fen);

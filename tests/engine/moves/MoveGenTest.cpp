@@ -34,7 +34,8 @@ TEST(MovesGen, StartPositionOrder) {
   std::vector<TMove> Expected;
   for (int F = 0; F < 8; F++) Expected.push_back(Word(SQ_A2 + F, SQ_A4 + F, MTEnPassantSet));
   for (int F = 0; F < 8; F++) Expected.push_back(Word(SQ_A2 + F, SQ_A3 + F));
-  for (TMove M : {Word(SQ_B1, SQ_A3), Word(SQ_B1, SQ_C3), Word(SQ_G1, SQ_F3), Word(SQ_G1, SQ_H3)}) Expected.push_back(M);
+  for (TMove M : {Word(SQ_B1, SQ_A3), Word(SQ_B1, SQ_C3), Word(SQ_G1, SQ_F3), Word(SQ_G1, SQ_H3)})
+    Expected.push_back(M);
   End = GenerateQuietMoves(P, Buffer);
   EXPECT_EQ(End - Buffer, 20);
   EXPECT_EQ(*End, 0u);
@@ -157,8 +158,8 @@ TEST(MovesGen, Castling) {
     TMove Castle;
     bool Generated, Legal;  // Legal: survives IsIllegal once made
   } const Cases[] = {
-      {"4kr2/8/8/8/8/8/8/4K2R w K - 0 1", 0x1184, false, false},   // f1 attacked
-      {"4k1r1/8/8/8/8/8/8/4K2R w K - 0 1", 0x1184, true, false},   // g1 attacked: only the make finds it
+      {"4kr2/8/8/8/8/8/8/4K2R w K - 0 1", 0x1184, false, false},  // f1 attacked
+      {"4k1r1/8/8/8/8/8/8/4K2R w K - 0 1", 0x1184, true, false},  // g1 attacked: only the make finds it
       {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", 0x1184, true, true},
       {"4k3/8/8/8/8/8/8/4K2R w Qkq - 0 1", 0x1184, false, false},  // no right
       {"4k3/8/8/8/8/8/8/4K1NR w K - 0 1", 0x1184, false, false},   // g1 occupied

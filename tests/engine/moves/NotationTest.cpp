@@ -38,8 +38,8 @@ TEST(MovesNotation, ParseMove) {
   EXPECT_EQ(ParseMove(S, "e2E4"), DoubleStep);
   EXPECT_EQ(ParseMove(S, "e2e4q"), DoubleStep);  // a fifth letter means nothing on a non-promotion
   EXPECT_EQ(ParseMove(S, "g1f3"), Word(SQ_G1, SQ_F3));
-  for (const char* Bad : {"e2e4x", "e2e", "e2e4q5", "i2i4", "", "e2e5", "e7e5", "e2 e4", " e2e4", "e9e4", "e0e4",
-                          "a1a1", "e2e4 "})
+  for (const char* Bad :
+       {"e2e4x", "e2e", "e2e4q5", "i2i4", "", "e2e5", "e7e5", "e2 e4", " e2e4", "e9e4", "e0e4", "a1a1", "e2e4 "})
     EXPECT_EQ(ParseMove(S, Bad), 0u) << "'" << Bad << "'";
 
   // Castling is the king's two-square move, and only while it is legal.

@@ -46,8 +46,7 @@ TEST(Perft, PromotionByCapture) {
 }
 
 TEST(Perft, Middlegame) {
-  ExpectCounts("r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
-               {46, 2079, 89890, 3894594});
+  ExpectCounts("r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10", {46, 2079, 89890, 3894594});
 }
 
 // Set-up positions only: a pawn on its own first rank neither moves nor takes.

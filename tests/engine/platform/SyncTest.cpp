@@ -99,10 +99,8 @@ TEST(AtomicBitTest, ConcurrentSetAndResetBothStick) {
   auto Worker = [&](bool Setter) {
     for (int R = 1; R <= Rounds; ++R) {
       while (Round.load(std::memory_order_acquire) < R) std::this_thread::yield();
-      if (Setter)
-        SetAtomicBit(&Mask, 63);
-      else
-        ResetAtomicBit(&Mask, 0);
+      if (Setter) SetAtomicBit(&Mask, 63);
+      else ResetAtomicBit(&Mask, 0);
       Done.fetch_add(1, std::memory_order_acq_rel);
     }
   };

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <pthread.h>
 #include <sched.h>
 

@@ -1,5 +1,3 @@
-#include "engine/search/MoveOrder.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include "TestSupport.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
+#include "engine/search/MoveOrder.h"
 
 namespace {
 

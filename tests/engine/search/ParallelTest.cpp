@@ -283,8 +283,7 @@ class SplitNode {
     S->MaxDepth = 12;
     S->MaxNodes = 0;
     const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!S->Threads[0]->HasFreeThreads() && std::chrono::steady_clock::now() < Deadline)
-      std::this_thread::yield();
+    while (!S->Threads[0]->HasFreeThreads() && std::chrono::steady_clock::now() < Deadline) std::this_thread::yield();
     EXPECT_TRUE(S->Threads[0]->HasFreeThreads()) << "the second thread never became free";
   }
   ~SplitNode() { S->Thinking = false; }

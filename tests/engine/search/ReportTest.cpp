@@ -1,6 +1,4 @@
 // The progress reports, character for character: the UCI info line and the XBoard thinking line.
-#include "engine/search/Reports.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,6 +10,7 @@
 #include "SearchTestSupport.h"
 #include "TestSupport.h"
 #include "engine/platform/Timer.h"
+#include "engine/search/Reports.h"
 
 namespace {
 
@@ -99,7 +98,8 @@ TEST_F(ReportLine, UCILineCarriesScoreTimeNodesSpeedAndVariation) {
     DumpUCIState(S, -31998);
   });
   std::smatch M;
-  ASSERT_TRUE(std::regex_match(Line, M, std::regex(R"(score cp -31998 time (\d+) nodes 56789 nps (\d+) pv e2e4 e7e5 g1f3 b8c6\n)")))
+  ASSERT_TRUE(std::regex_match(
+      Line, M, std::regex(R"(score cp -31998 time (\d+) nodes 56789 nps (\d+) pv e2e4 e7e5 g1f3 b8c6\n)")))
       << Line;
   const long long Time = std::stoll(M[1]);
   EXPECT_GE(Time, 1234);

@@ -1,7 +1,5 @@
 // The root search: ordering of the root list, iterative deepening and the rules that end it, and what a
 // stopped iteration leaves behind.
-#include "engine/search/RootSearch.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include "engine/board/PositionCheck.h"
 #include "engine/board/PositionChecks.h"
 #include "engine/platform/Timer.h"
+#include "engine/search/RootSearch.h"
 #include "engine/search/TimeControl.h"
 
 namespace {
@@ -25,16 +24,12 @@ struct TRootList {
   std::vector<int32_t> Scores;
   std::vector<int64_t> Nodes;
 
-  bool Sort() {
-    return SortRootMoves(int32_t(Moves.size()), Moves.data(), Scores.data(), Nodes.data());
-  }
+  bool Sort() { return SortRootMoves(int32_t(Moves.size()), Moves.data(), Scores.data(), Nodes.data()); }
 };
 
 TEST(RootSortMoves, OrdersByScoreThenByNodesKeepingTiesInPlace) {
   // Moves are just labels here; ties in both keys (labels 4 and 6, labels 3 and 7) must keep their order.
-  TRootList L{{1, 2, 3, 4, 5, 6, 7},
-              {-50, 300, 10, 10, 300, 10, 10},
-              {900, 5, 40, 70, 8, 70, 40}};
+  TRootList L{{1, 2, 3, 4, 5, 6, 7}, {-50, 300, 10, 10, 300, 10, 10}, {900, 5, 40, 70, 8, 70, 40}};
   EXPECT_TRUE(L.Sort());
   EXPECT_EQ(L.Moves, (std::vector<TMove>{5, 2, 4, 6, 3, 7, 1}));
   EXPECT_EQ(L.Scores, (std::vector<int32_t>{300, 300, 10, 10, 10, 10, -50}));
@@ -90,7 +85,7 @@ class TDirectRoot {
 
 TEST(RootSearch, NoLegalMoveGivesNoMoveAndAnEmptyVariation) {
   for (const char* Fen : {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",  // mated
-                          "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {                               // stalemate
+                          "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {                              // stalemate
     SCOPED_TRACE(Fen);
     TState* S = TestStateWith(Fen);
     TThinkSettings Settings(S);

@@ -23,7 +23,7 @@ struct TMateCase {
   const char* Name;
   const char* Fen;
   int Depth;
-  int Score;  // from the side to move
+  int Score;         // from the side to move
   const char* Line;  // the forced line, first move first
 };
 
@@ -34,8 +34,7 @@ const TMateCase MateCases[] = {
     // Qg8+ Rxg8 Nf7#.
     {"QueenSacrificeMateInTwo", "r6k/6pp/7N/8/8/1Q6/8/6K1 w - - 0 1", 5, 31997, "b3g8 a8g8 h6f7"},
     // Philidor's legacy: Nh6+ Kh8 Qg8+ Rxg8 Nf7# (Kf8 allows Qf7# at once).
-    {"PhilidorsLegacyMateInThree", "r5k1/5Npp/8/8/2Q5/8/8/6K1 w - - 0 1", 6, 31995,
-     "f7h6 g8h8 c4g8 a8g8 h6f7"},
+    {"PhilidorsLegacyMateInThree", "r5k1/5Npp/8/8/2Q5/8/8/6K1 w - - 0 1", 6, 31995, "f7h6 g8h8 c4g8 a8g8 h6f7"},
     // The only move, Kb8, walks into Rh8#.
     {"MatedInOne", "k7/8/1K6/8/8/8/8/7R b - - 0 1", 4, -31998, "a8b8 h1h8"},
 };

@@ -100,13 +100,12 @@ class TThinkSettings {
 
  private:
   TState* S;
-  int32_t MaxDepth, MaxNodes, MaxMoves, Mode, DumpState, UsedThreadCount, UseThreadSleeping, UseFastEval,
-      Pondering, Hint, InfiniteSearch, NodeInterval;
+  int32_t MaxDepth, MaxNodes, MaxMoves, Mode, DumpState, UsedThreadCount, UseThreadSleeping, UseFastEval, Pondering,
+      Hint, InfiniteSearch, NodeInterval;
   int64_t MaxTime, MaxThinkTime;
   int64_t TimeLeft[2], TimeIncrement[2];
   int32_t MovesLeft[2];
 };
-
 
 // The input layer on a pipe of our own. The writer stays open until Close, so a search that polls sees
 // nothing waiting rather than the end of input (which would end the dialogue).

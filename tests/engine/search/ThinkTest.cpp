@@ -1,7 +1,5 @@
 // The think driver: what a think resets, how it charges the clock, and what ThinkAndExecute prints and
 // plays.
-#include "engine/search/Think.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,6 +9,7 @@
 
 #include "SearchTestSupport.h"
 #include "TestSupport.h"
+#include "engine/search/Think.h"
 #include "engine/search/TimeControl.h"
 
 namespace {
@@ -23,8 +22,7 @@ struct TGameSnapshot {
   int32_t Side;
   uint8_t Board[64];
 
-  explicit TGameSnapshot(const TState* S)
-      : HistoryPly(S->HistoryPly), Hash(S->Position.Hash), Side(S->Position.Side) {
+  explicit TGameSnapshot(const TState* S) : HistoryPly(S->HistoryPly), Hash(S->Position.Hash), Side(S->Position.Side) {
     std::memcpy(Board, S->Position.Board, sizeof Board);
   }
   bool operator==(const TGameSnapshot& O) const {
@@ -35,7 +33,7 @@ struct TGameSnapshot {
 
 TEST(ThinkExecute, SideWithoutMovesGetsNoMoveAndTheGameStands) {
   for (const char* Fen : {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",  // mated
-                          "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {                               // stalemated
+                          "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {                              // stalemated
     SCOPED_TRACE(Fen);
     for (int Mode : {MNone, MUCI}) {
       TState* S = TestStateWith(Fen);
@@ -204,7 +202,9 @@ TEST(ThinkDriver, XBoardPollIsToldTheSideNotToMoveAtTheRoot) {
   S->NodeInterval = 500;
   ParkInput();  // input that has ended is always worth a look
   PollsForBlack = PollsForOthers = 0;
-  XBoardInSearchHandler = [](TState*, int32_t ComputerSide) { (ComputerSide == CBlack ? PollsForBlack : PollsForOthers)++; };
+  XBoardInSearchHandler = [](TState*, int32_t ComputerSide) {
+    (ComputerSide == CBlack ? PollsForBlack : PollsForOthers)++;
+  };
   ASSERT_TRUE(ThinkHint(S));
   XBoardInSearchHandler = nullptr;
   EXPECT_GT(PollsForBlack.load(), 1);

@@ -1,5 +1,3 @@
-#include "engine/search/TransTable.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -7,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "engine/core/State.h"
+#include "engine/search/TransTable.h"
 
 namespace {
 
@@ -40,9 +39,7 @@ class TransTableTest : public ::testing::Test {
   }
 
   // A key whose window starts at Base + Offset; Tag tells positions apart.
-  static uint64_t Key(uint64_t Tag, uint64_t Offset = 0) {
-    return (Tag << TranspositionTableBits) | (Base + Offset);
-  }
+  static uint64_t Key(uint64_t Tag, uint64_t Offset = 0) { return (Tag << TranspositionTableBits) | (Base + Offset); }
 
   TPosition At(uint64_t Hash) {
     TPosition P{};
@@ -206,7 +203,7 @@ TEST_F(TransTableTest, EmptySlotAheadOfOwnEntryIsTakenAndTheOldCopyStays) {
   Store(Key(2), 8, TTKLower, 0, MakeMoveWord(SQ_B1, SQ_C3));
   EXPECT_TRUE(Holds(0, Key(2)));
   EXPECT_TRUE(Holds(1, Key(2)));
-  EXPECT_EQ(TTDataDepth(Probe(Key(2))), 8);  // first match
+  EXPECT_EQ(TTDataDepth(Probe(Key(2))), 8);                                  // first match
   EXPECT_EQ(TTDataMove(HashMoveProbe(Key(2))), MakeMoveWord(SQ_G1, SQ_F3));  // strongest kind
 }
 
