@@ -49,6 +49,8 @@ TFindings FuzzShell(TState* S, std::string_view Data) {
         if (!ReadNumber(Word, Depth) || Depth > MaxDepth) Line = "perft 2";
       }
       if (S->MaxDepth == 0 || S->MaxDepth > MaxDepth) S->MaxDepth = MaxDepth;
+      // As between inputs: "new" after a search would wipe and fault in a gigabyte each time.
+      S->TranspositionTableDirty = false;
       if (Line == "self") SelfPlay(S);
       if (ParseAndExecute(S, Line) && !S->Quit) DrawBigBoard(S);
       const std::string Where = "after line " + std::to_string(Number);
