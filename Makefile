@@ -4,14 +4,17 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 DEBUG_BUILD ?= build-debug
 WINDOWS_BUILD ?= build-windows
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 # The face to start: the interactive shell without ARGS, the dialogues with ARGS=uci or ARGS=xboard.
 ARGS       ?=
 
 # CI builds fail on any compiler warning.
 CMAKE_FLAGS = -G Ninja -DTALVARIND_WERROR=$(if $(CI),ON,OFF)
+# Suites the everyday runs leave out: the Windows build's (make test-windows) and the soak (make soak).
+LEFT_OUT   = windows|soak
 
-.PHONY: all build run check test test-release test-asan test-tsan debug lint windows test-windows bench xboard-match clean
+.PHONY: all build run check test test-release test-asan test-tsan debug lint windows test-windows fuzz soak bench xboard-match clean
 
 all: build
 
@@ -26,21 +29,21 @@ test: test-release test-asan test-tsan
 
 # For everyday work: the Release build and every suite but the slow ones (the xboard match).
 check: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'windows|slow'
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE '$(LEFT_OUT)|slow'
 
 # Layout (clang-format) and a small set of clang-tidy checks over the sources.
 lint:
 	JOBS=$(JOBS) tools/lint
 
 test-release: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE windows
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE '$(LEFT_OUT)'
 
 # The same suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=address,undefined
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
+		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE '$(LEFT_OUT)'
 
 # The tests that run threads together once more under ThreadSanitizer.
 TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci|XBoard|ShellState
@@ -48,7 +51,7 @@ test-tsan:
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 TALVARIND_SANITIZED=1 \
-		ctest --output-on-failure -j $(JOBS) -L threads -LE windows
+		ctest --output-on-failure -j $(JOBS) -L threads -LE '$(LEFT_OUT)'
 
 # 64-bit Windows executables, cross-built with Debian's mingw-w64 and linked statically.
 windows:
@@ -66,7 +69,19 @@ test-windows: build
 debug:
 	cmake -S . -B $(DEBUG_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(DEBUG_BUILD) -j $(JOBS)
-	cd $(DEBUG_BUILD) && TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE windows
+	cd $(DEBUG_BUILD) && TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE '$(LEFT_OUT)'
+
+# Every libFuzzer target for FUZZ_SECONDS (one after the other, on one processor); fails on a finding,
+# skipped (and saying so) without clang and libFuzzer.
+FUZZ_SECONDS ?= 60
+fuzz:
+	FUZZ_BUILD=$(FUZZ_BUILD) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run
+
+# Self-play under load, not part of make test: SOAK_GAMES games (about 11 s each) between two engine
+# processes with two threads each, at 2 s + 50 ms a side.
+SOAK_GAMES ?= 200
+soak: build
+	TALVARIND_SOAK_GAMES=$(SOAK_GAMES) ./$(BUILD)/talvarind-tests --gtest_filter='Soak.*'
 
 bench: build
 	./$(BUILD)/talvarind-bench perft 6
@@ -77,4 +92,4 @@ xboard-match: build
 	TALVARIND_XBOARD_GAMES=$(GAMES) ./$(BUILD)/talvarind-tests --gtest_filter='XBoardMatch.*'
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD) $(WINDOWS_BUILD) $(FUZZ_BUILD)

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "FuzzSupport.h"
 #include "engine/Engine.h"
 #include "engine/board/Position.h"
-#include "engine/frontend/Input.h"
 
 TState* TestState() {
   static bool Started = [] {
@@ -40,12 +40,5 @@ void WriteAll(int Fd, std::string_view Text) {
   }
 }
 
-void ParkInput() {
-  static const int Parked = [] {
-    int Fds[2];
-    if (pipe(Fds) != 0) return -1;
-    close(Fds[1]);
-    return Fds[0];
-  }();
-  InputAttach(Parked);
-}
+// The fuzz targets park the input layer between inputs the same way.
+void ParkInput() { fuzz::ParkInput(); }

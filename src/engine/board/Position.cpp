@@ -50,6 +50,7 @@ void BoardSetPiece(TPosition* P, uint8_t Square, uint8_t Piece) {
     P->Bitboards[Old & 8] &= Clear;
     P->Bitboards[Old & 7] &= Clear;
     P->Bitboards[BBPOccupied] &= Clear;
+    if ((Old & 7) == PKing) FollowRemainingKing(P, Old & 8);
   }
   if (IsPieceCode(Piece)) {
     AddPiece(P, Piece, Square);

@@ -3,10 +3,12 @@
 
 #include <string_view>
 
+#include "engine/board/BitOps.h"
 #include "engine/board/Tables.h"
 #include "engine/core/Types.h"
 
 void SetupBoardData(TPosition* Position);
+// A piece code (0 for none) on Square, with every derived field kept in step.
 void BoardSetPiece(TPosition* Position, uint8_t Square, uint8_t Piece);
 void InitBoard(TState* S);
 void InitStandardBoard(TState* S);
@@ -36,3 +38,10 @@ inline bool IsInCheck(const TPosition* P, int Colour) { return Attacked(P, P->Ki
 
 // The side that just moved left its own king attacked.
 inline bool IsIllegal(const TPosition* P) { return Attacked(P, P->KingPosition[(P->Side ^ 8) >> 3], P->Side); }
+
+// For after a king of Colour has left its square: a set-up may give a colour several kings, and the check
+// tests must follow one the colour still has. Without one, the square it left stays named.
+inline void FollowRemainingKing(TPosition* P, int Colour) {
+  if (const TBitboard Kings = P->Bitboards[Colour] & P->Bitboards[BBPKing])
+    P->KingPosition[Colour >> 3] = uint8_t(FindFirstOneBit(Kings));
+}

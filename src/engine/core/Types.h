@@ -134,6 +134,9 @@ struct TUndoMove {
   int8_t EnPassant;
   uint8_t CastleFlags;
   int32_t ReversibleMoves;
+  // Both, since a position set up with several kings of a colour cannot tell from the move which one was
+  // meant before.
+  uint8_t KingPosition[2];
   uint64_t Hash;
   uint64_t PawnHash;
 };

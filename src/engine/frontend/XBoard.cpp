@@ -106,6 +106,15 @@ void Edit(TState* S) {
   S->HistoryPly = 0;
 }
 
+// Gives the move to Side. A real change starts a new game record, as a new board does: a take-back reads
+// the mover from the side to move, so the moves before the change would be taken back with the wrong
+// colour's pieces.
+void HandMoveTo(TState* S, int Side) {
+  if (S->Position.Side == Side) return;
+  S->Position.Side = Side;
+  S->HistoryPly = 0;
+}
+
 // The one step every in-search call ends in: stop the think and the dialogue.
 void Leave(TState* S) {
   S->PonderSearch = false;
@@ -210,12 +219,12 @@ void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoard
     }
   } else if (Cmd == "white" || Cmd == "black") {
     if (Allowed()) {
-      S->Position.Side = Cmd == "white" ? CWhite : CBlack;
+      HandMoveTo(S, Cmd == "white" ? CWhite : CBlack);
       ComputerSide = S->Position.Side ^ 8;
     }
   } else if (Cmd == "playother") {
     if (Allowed()) {
-      S->Position.Side ^= 8;
+      HandMoveTo(S, S->Position.Side ^ 8);
       ComputerSide = S->Position.Side ^ 8;
     }
   } else if (Cmd == "st") {

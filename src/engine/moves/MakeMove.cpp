@@ -43,6 +43,8 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
   Undo->EnPassant = int8_t(P->EnPassant);
   Undo->CastleFlags = uint8_t(P->CastleFlags);
   Undo->ReversibleMoves = P->ReversibleMoves;
+  Undo->KingPosition[0] = P->KingPosition[0];
+  Undo->KingPosition[1] = P->KingPosition[1];
   Undo->Hash = P->Hash;
   Undo->PawnHash = P->PawnHash;
 
@@ -73,6 +75,8 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
     P->Bitboards[Captured & 8] ^= TBitboard(1) << To;
     P->Bitboards[Captured & 7] ^= TBitboard(1) << To;
     RemovePieceScores(P, Captured, To);
+    // Only a position set up with a king en prise lets a king be taken.
+    if ((Captured & 7) == PKing) FollowRemainingKing(P, Captured & 8);
   }
 
   switch (Type) {
@@ -156,7 +160,8 @@ void DoUndoMove(TPosition* P, const TUndoMove* Undo) {
   P->Bitboards[Us] ^= MoveBits;
   P->Bitboards[Piece & 7] ^= MoveBits;
   MovePieceScores(P, Piece, To, From);
-  if ((Piece & 7) == PKing) P->KingPosition[Us >> 3] = uint8_t(From);
+  P->KingPosition[0] = Undo->KingPosition[0];
+  P->KingPosition[1] = Undo->KingPosition[1];
 
   if (const int Captured = Undo->ToPiece) {
     P->Board[To] = uint8_t(Captured);

@@ -314,3 +314,32 @@ TEST(MovesMake, TranspositionsShareTheKey) {
 }
 
 }  // namespace
+
+// Set-up text may give a colour several kings, or let a king be taken: the check tests must still follow
+// a king the side has, and a take-back must restore the position as it was.
+TEST(MovesMake, SeveralKingsAndTakenKings) {
+  struct {
+    const char* Fen;
+    const char* Move;
+    int Side;       // whose KingPosition is looked at
+    int KingAfter;  // where it points after the move
+  } const Cases[] = {
+      {"4k3/8/8/8/8/8/8/K3K2r b - - 0 1", "h1e1", SWhite, SQ_A1},  // one of two kings taken
+      {"k6k/8/8/8/8/8/8/K7 b - - 0 1", "a8b8", SBlack, SQ_B8},     // the other king than the one named moves
+      {"k6k/8/8/8/8/8/8/K7 b - - 0 1", "h8g8", SBlack, SQ_G8},
+      {"4k3/8/8/8/8/8/8/4K2r b - - 0 1", "h1e1", SWhite, SQ_E1},  // the only king taken: left where it was
+  };
+  for (const auto& C : Cases) {
+    TState* S = TestStateWith(C.Fen);
+    TPosition* P = &S->Position;
+    const TPosition Before = *P;
+    const TMove Move = ParseMove(S, C.Move);
+    ASSERT_NE(Move, 0u) << C.Fen << " " << C.Move;
+    TUndoMove Undo;
+    DoMakeMove(P, Move, &Undo);
+    EXPECT_EQ(P->KingPosition[C.Side], C.KingAfter) << C.Fen << " " << C.Move;
+    EXPECT_TRUE(DerivedFieldsMatchBoard(*P, false)) << C.Fen << " " << C.Move;
+    DoUndoMove(P, &Undo);
+    EXPECT_TRUE(SamePosition(*P, Before)) << C.Fen << " " << C.Move;
+  }
+}
