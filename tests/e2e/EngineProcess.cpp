@@ -1,9 +1,10 @@
 #include "EngineProcess.h"
 
+#include <sched.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>

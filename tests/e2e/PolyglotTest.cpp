@@ -1,6 +1,7 @@
 // Talvarind behind Debian's polyglot, which turns an XBoard interface's commands into UCI: a real
 // adapter's way of driving the dialogue, with its own idea of the commands' order and timing.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -2,6 +2,7 @@
 // game and limits it leaves behind (ShellState); the real executable through pipes (ShellProgram) and
 // on a pseudo-terminal, as a person at a console runs it (ShellTerminal).
 #include <gtest/gtest.h>
+
 #include <pty.h>
 #include <unistd.h>
 

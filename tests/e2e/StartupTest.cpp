@@ -1,5 +1,6 @@
 // Start-up when memory is short: one clear line and a failing exit status, never a crash or a half start.
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
 
 #include <array>

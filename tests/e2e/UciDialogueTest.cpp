@@ -1,6 +1,7 @@
 // The UCI dialogue: whole conversations with the real executable (UciDialogue, UciTimeUse), and state
 // checks made by running the dialogue inside the test process on a pipe (UciState).
 #include <gtest/gtest.h>
+
 #include <sched.h>
 #include <unistd.h>
 

@@ -1,9 +1,10 @@
 // Talvarind in Debian's xboard, against Debian's fairymax, under a private Xvfb display: the real
 // interface's command order, clocks and adjudication. Two games by default; TALVARIND_XBOARD_GAMES asks
 // for more (make xboard-match GAMES=20).
+#include <gtest/gtest.h>
+
 #include <dirent.h>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>

@@ -4,6 +4,7 @@
 // and prepares a Wine prefix; where Wine or the executables are missing, every test here is skipped and
 // says why.
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <chrono>

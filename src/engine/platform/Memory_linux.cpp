@@ -1,10 +1,10 @@
+#include "engine/platform/Memory.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
-
-#include "engine/platform/Memory.h"
 
 namespace {
 

@@ -1,13 +1,14 @@
+#include "engine/platform/Memory.h"
+
 #include <windows.h>
 
 #include <cstring>
 
-#include "engine/platform/Memory.h"
-
-// Committed pages are demand-zero: a read brings each in, and leaves what the block holds alone.
+// Committed pages are demand-zero: a read brings each in, and leaves what the block holds alone. Atomic,
+// since a search may write the block meanwhile.
 void PopulateLarge(void* P, size_t Length) {
-  const volatile char* Bytes = static_cast<const volatile char*>(P);
-  for (size_t Offset = 0; Offset < Length; Offset += 4096) (void)Bytes[Offset];
+  char* Bytes = static_cast<char*>(P);
+  for (size_t Offset = 0; Offset < Length; Offset += 4096) (void)__atomic_load_n(Bytes + Offset, __ATOMIC_RELAXED);
 }
 
 void* AllocLargeZeroed(size_t Size) {

@@ -1,3 +1,5 @@
+#include "engine/platform/StdInput.h"
+
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -5,8 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-
-#include "engine/platform/StdInput.h"
 
 namespace {
 

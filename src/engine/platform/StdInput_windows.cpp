@@ -1,9 +1,9 @@
+#include "engine/platform/StdInput.h"
+
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
-
-#include "engine/platform/StdInput.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
+#include "engine/platform/Sync.h"
+
 #include <condition_variable>
 #include <mutex>
 #include <new>
-
-#include "engine/platform/Sync.h"
 
 // An auto-reset event: the flag stays set until one wait consumes it.
 struct TSimpleSemaphoreCell {

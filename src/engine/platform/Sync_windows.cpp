@@ -1,8 +1,8 @@
+#include "engine/platform/Sync.h"
+
 #include <windows.h>
 
 #include <new>
-
-#include "engine/platform/Sync.h"
 
 struct TSimpleSemaphoreCell {
   HANDLE Event;

@@ -1,10 +1,10 @@
+#include "engine/platform/Threads.h"
+
 #include <pthread.h>
 #include <sched.h>
 #include <unistd.h>
 
 #include <cerrno>
-
-#include "engine/platform/Threads.h"
 
 static_assert(sizeof(pthread_t) <= sizeof(uintptr_t), "TThread keeps its pthread_t in a uintptr_t");
 

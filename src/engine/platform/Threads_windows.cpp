@@ -1,6 +1,6 @@
-#include <windows.h>
-
 #include "engine/platform/Threads.h"
+
+#include <windows.h>
 
 namespace {
 

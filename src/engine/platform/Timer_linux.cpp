@@ -1,7 +1,7 @@
+#include "engine/platform/Timer.h"
+
 #include <cerrno>
 #include <ctime>
-
-#include "engine/platform/Timer.h"
 
 namespace {
 

@@ -1,7 +1,9 @@
-#include <timeapi.h>
+#include "engine/platform/Timer.h"
+
 #include <windows.h>
 
-#include "engine/platform/Timer.h"
+// After windows.h, whose types it uses.
+#include <timeapi.h>
 
 bool ReadRawCounter(int64_t& Ticks) {
   LARGE_INTEGER Counter;

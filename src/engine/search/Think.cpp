@@ -8,15 +8,15 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
-#include "engine/platform/Memory.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Reports.h"
 #include "engine/search/RootSearch.h"
 #include "engine/search/TimeControl.h"
 
 bool DoThink(TState* S) {
-  // The table may still be faulted in after start-up or a new game: the search would pay for it.
-  WaitForPopulate();
+  // The table may still be being faulted in after start-up or a new game. The search does not wait for
+  // it: the fault-in leaves what the table holds alone, and a think that waited could neither keep its
+  // clock nor answer "stop".
   S->AbortSearch = false;
   S->ThinkThreadCount.store(S->UsedThreadCount, std::memory_order_relaxed);
   S->Thinking = true;

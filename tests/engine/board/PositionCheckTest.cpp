@@ -1,4 +1,6 @@
 // The whole-position self-check finds each kind of disagreement, and finds none in sound positions.
+#include "engine/board/PositionCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -6,7 +8,6 @@
 
 #include "TestSupport.h"
 #include "engine/board/Position.h"
-#include "engine/board/PositionCheck.h"
 #include "engine/board/PositionChecks.h"
 #include "engine/moves/MakeMove.h"
 

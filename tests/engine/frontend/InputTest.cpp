@@ -1,5 +1,6 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <pthread.h>
 #include <sched.h>
 

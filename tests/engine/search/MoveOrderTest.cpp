@@ -1,3 +1,5 @@
+#include "engine/search/MoveOrder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include "TestSupport.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
-#include "engine/search/MoveOrder.h"
 
 namespace {
 

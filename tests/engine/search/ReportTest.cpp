@@ -1,4 +1,6 @@
 // The progress reports, character for character: the UCI info line and the XBoard thinking line.
+#include "engine/search/Reports.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,7 +12,6 @@
 #include "SearchTestSupport.h"
 #include "TestSupport.h"
 #include "engine/platform/Timer.h"
-#include "engine/search/Reports.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // The root search: ordering of the root list, iterative deepening and the rules that end it, and what a
 // stopped iteration leaves behind.
+#include "engine/search/RootSearch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include "engine/board/PositionCheck.h"
 #include "engine/board/PositionChecks.h"
 #include "engine/platform/Timer.h"
-#include "engine/search/RootSearch.h"
 #include "engine/search/TimeControl.h"
 
 namespace {

@@ -1,5 +1,7 @@
 // The think driver: what a think resets, how it charges the clock, and what ThinkAndExecute prints and
 // plays.
+#include "engine/search/Think.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 
 #include "SearchTestSupport.h"
 #include "TestSupport.h"
-#include "engine/search/Think.h"
 #include "engine/search/TimeControl.h"
 
 namespace {

@@ -1,4 +1,6 @@
 // Time control: the budget of a think, the stop check, and the UCI commands that reach a running search.
+#include "engine/search/TimeControl.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +12,6 @@
 #include "TestSupport.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Think.h"
-#include "engine/search/TimeControl.h"
 
 namespace {
 

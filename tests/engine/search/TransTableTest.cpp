@@ -1,3 +1,5 @@
+#include "engine/search/TransTable.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -5,7 +7,6 @@
 
 #include "TestSupport.h"
 #include "engine/core/State.h"
-#include "engine/search/TransTable.h"
 
 namespace {
 
