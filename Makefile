@@ -77,7 +77,7 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	FUZZ_BUILD=$(FUZZ_BUILD) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run
 
-# Self-play under load, not part of make test: SOAK_GAMES games (about 11 s each) between two engine
+# Self-play under load, not part of make test: SOAK_GAMES games (6 to 13 s each here) between two engine
 # processes with two threads each, at 2 s + 50 ms a side.
 SOAK_GAMES ?= 200
 soak: build
