@@ -322,6 +322,18 @@ TEST_F(UciDialogue, StopAnswersPromptly) {
   EXPECT_EQ(Next(), "readyok");
 }
 
+TEST_F(UciDialogue, EndlessSearchWithoutALegalMoveAnswersOnlyAfterStop) {
+  Engine.Send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
+  Engine.Send("go infinite");
+  std::string Line;
+  std::vector<std::string> Seen;
+  EXPECT_FALSE(Engine.ReadUntilPrefix("bestmove", Line, 300ms, &Seen)) << Dump(Seen);
+  Engine.Send("stop");
+  ASSERT_TRUE(Engine.ReadUntilPrefix("bestmove", Line, Patience(5s), &Seen)) << Dump(Seen);
+  EXPECT_EQ(Line, "bestmove 0000");
+  Sync();
+}
+
 TEST_F(UciDialogue, QuitDuringSearchStillAnswers) {
   Engine.Send("go infinite");
   std::vector<std::string> Before;
@@ -809,13 +821,23 @@ TEST_F(UciState, GoTimeModes) {
   EXPECT_EQ(S->MaxThinkTime, 100 * 15 / 16 - 50);
 }
 
-TEST_F(UciState, GoWithoutAMoveAnswersNothing) {
-  // Mated side to move: only the search's own lines, no move and no "bestmove".
-  const std::string Output =
-      Dialogue("position fen rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3\ngo depth 3\nisready\n");
-  EXPECT_EQ(Output.find("bestmove"), std::string::npos) << Output;
-  EXPECT_NE(Output.find("readyok\n"), std::string::npos) << Output;
-  EXPECT_EQ(S->HistoryPly, 0);
+TEST_F(UciState, GoWithoutALegalMoveAnswersTheNullMove) {
+  // Interfaces wait for "bestmove" after every "go"; a mated or stalemated side has only the null move.
+  const std::string Mated = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
+  const std::string Stalemated = "7k/8/6QK/8/8/8/8/8 b - - 0 1";
+  const struct {
+    std::string Fen, Go;
+  } Cases[] = {
+      {Mated, "go depth 3\n"},
+      {Stalemated, "go wtime 1000 btime 1000 winc 10 binc 10\n"},
+      {Stalemated, "go movetime 50\n"},
+      {Mated, "go infinite\nstop\n"},
+  };
+  for (const auto& Case : Cases) {
+    const std::string Output = Dialogue("position fen " + Case.Fen + "\n" + Case.Go + "isready\n");
+    EXPECT_NE(Output.find("\nbestmove 0000\nreadyok\n"), std::string::npos) << Case.Go << Output;
+    EXPECT_EQ(S->HistoryPly, 0) << Case.Go;
+  }
 }
 
 }  // namespace

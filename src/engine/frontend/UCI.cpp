@@ -10,8 +10,10 @@
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
 #include "engine/platform/Memory.h"
+#include "engine/platform/Timer.h"
 #include "engine/platform/Version.h"
 #include "engine/search/Think.h"
+#include "engine/search/TimeControl.h"
 
 namespace {
 
@@ -105,6 +107,14 @@ void SetUpPosition(TState* S, std::string Line) {
   }
 }
 
+// What "stop", "quit" or the end of input would have done to a search still running.
+void WaitForStop(TState* S) {
+  while (!S->AbortSearch.load(std::memory_order_relaxed)) {
+    if (InputAvailable()) ProcessUCIInputWhileSearch(S);
+    else SleepMilliseconds(1);
+  }
+}
+
 void Go(TState* S, TGoClock& Clock, std::string Line) {
   S->MaxMoves = 40;
   Clock.Time[0] = Clock.Time[1] = 0;
@@ -112,6 +122,7 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
   S->MaxDepth = 0;
   S->MaxNodes = 0;
   Clock.TimeMode = 2;
+  bool Infinite = false;
   Trim(Line);
   while (!Line.empty()) {
     const std::string Word = NextWord(Line);
@@ -134,6 +145,7 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
       Clock.MoveTime = NextNumber(Line, 0);
       Clock.TimeMode = 1;
     } else if (Word == "infinite") {
+      Infinite = true;
       Clock.TimeMode = 2;
       Clock.Time[0] = Clock.Time[1] = 0;
       S->MaxDepth = 0;
@@ -167,7 +179,12 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
   }
 
   // A move found but not recorded (the game record is full) is still the answer the interface waits for.
-  if (!ThinkAndExecute(S) && S->BestMove == 0) return;
+  if (!ThinkAndExecute(S) && S->BestMove == 0) {
+    // Mated or stalemated: interfaces wait for "bestmove" all the same, after their "stop" in an endless search.
+    if (Infinite) WaitForStop(S);
+    std::printf("bestmove 0000\n");
+    return;
+  }
   const std::string Best = MoveToString(S->BestMove);
   if (S->PV[1] != 0) std::printf("bestmove %s ponder %s\n", Best.c_str(), MoveToString(S->PV[1]).c_str());
   else std::printf("bestmove %s\n", Best.c_str());
