@@ -100,6 +100,9 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
   if (ShouldStop(ThreadSplitPoint)) return 0;
   if (Depth <= 0) return QuiescenceSearch(SS, P, 0, Ply, Alpha, Beta);
   if (CountNodeAndCheckStop()) return 0;
+  // Only nodes that will probe: prefetching for quiescence nodes, or for every child from the parent's
+  // move loop, costs more page walks than it saves.
+  TranspositionTablePrefetch(State->TranspositionTable, P->Hash);
 
   const TMove LastMove = (SS - 1)->CurrentMove;
   ClearSearchStack(SS);

@@ -50,3 +50,10 @@ uint64_t TranspositionTableProbe(const TPosition* Position);
 uint64_t TranspositionTableHashMoveProbe(const TPosition* Position);
 // The first matching exact entry written during the current search.
 uint64_t TranspositionTablePVProbe(const TPosition* Position);
+
+// Starts loading a window (it may straddle two cache lines) so the probe that follows later finds it near.
+inline void TranspositionTablePrefetch(const TTranspositionTableItem* Table, uint64_t Hash) {
+  const char* const First = reinterpret_cast<const char*>(Table + (Hash & TranspositionTableMask));
+  __builtin_prefetch(First);
+  __builtin_prefetch(First + 4 * sizeof(TTranspositionTableItem) - 1);
+}
