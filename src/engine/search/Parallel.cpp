@@ -66,7 +66,8 @@ void TParallelThread::Execute() {
 
 void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
   const uint64_t Bit = uint64_t(1) << ThreadIndex;
-  // Waiting for work during a search is booked in IdleTicks when the work (or the return) comes.
+  // Waiting for work during a search is booked in IdleTicks when the work, the return or the end of the
+  // think comes.
   THighResTime IdleSince = 0;
   auto BookIdle = [&] {
     if (!IdleSince) return;
@@ -88,7 +89,8 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
         if (!(State->FreeThreadMask.load(std::memory_order_relaxed) & Bit))
           SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
         if (!State->Thinking.load(std::memory_order_acquire)) {
-          IdleSince = 0;
+          // The wait at the end of a think counts too: no work came before the search ended.
+          BookIdle();
           SimpleSemaphoreWait(WaitSemaphore);
           break;
         }
