@@ -388,8 +388,10 @@ TEST_F(XBoardState, LimitsAndClocks) {
       EXPECT_EQ(S->MovesLeft[Side], Case.MaxMoves);
     }
   }
-  // Moves left to the control after "go": 40 a control, White to move after 10 plies has made 5.
-  Dialogue("level 40 5 0\nforce\ng1f3\ng8f6\nf3g1\nf6g8\ng1f3\ng8f6\nf3g1\nf6g8\nb1c3\nb8c6\nsd 1\ngo\n");
+  // Moves left to the control after "go": 40 a control, White to move after 10 plies has made 5. The "?"
+  // stands between the think and the end of input: on a loaded machine the think would otherwise read the
+  // end of input first and leave without a move.
+  Dialogue("level 40 5 0\nforce\ng1f3\ng8f6\nf3g1\nf6g8\ng1f3\ng8f6\nf3g1\nf6g8\nb1c3\nb8c6\nsd 1\ngo\n?\n");
   EXPECT_EQ(S->HistoryPly, 11);
   EXPECT_EQ(S->MovesLeft[0], 34);  // 35, less the move just played
   EXPECT_EQ(Dialogue("cores 1\nhard\n"),
