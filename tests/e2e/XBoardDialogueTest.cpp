@@ -405,3 +405,58 @@ TEST_F(XBoardState, LimitsAndClocks) {
 }
 
 }  // namespace
+
+TEST_F(XBoardDialogue, ResultLinesLeaveWithoutAnotherCommand) {
+  // Nothing is sent after the user's last move: an interface waits for these lines, they must not wait
+  // for it.
+  const struct {
+    const char* Name;
+    const char* Fen;
+    const char* Move;
+    std::vector<std::string> Expect;
+  } Cases[] = {
+      {"the user mates the engine",
+       "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1",
+       "a1a8",
+       {"1-0 {White mates}", "1/2-1/2 {Draw by internal chess engine error}"}},
+      {"the user stalemates the engine",
+       "7k/5K2/8/6Q1/8/8/8/8 w - - 0 1",
+       "g5g6",
+       {"1/2-1/2 {Stalemate}", "1/2-1/2 {Draw by internal chess engine error}"}},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    EXPECT_EQ(Exchange({"new", std::string("setboard ") + Case.Fen}), std::vector<std::string>{});
+    Engine.Send(Case.Move);
+    std::vector<std::string> Seen;
+    std::string Line;
+    EXPECT_TRUE(
+        Engine.ReadUntil([&](const std::string& L) { return L == Case.Expect.back(); }, Line, Patience(10s), &Seen))
+        << Dump(Seen);
+    EXPECT_EQ(Seen, Case.Expect);
+  }
+}
+
+TEST_F(XBoardDialogue, HintKeepsWhatArrivesDuringIt) {
+  // The hint search takes up to a second; the user acts meanwhile.
+  // A move: the hint comes, then the move is played and answered.
+  std::vector<std::string> Seen;
+  for (const char* Line : {"new", "st 1", "hint", "e2e4"}) Engine.Send(Line);
+  const std::string Reply = AwaitMove(&Seen);
+  ASSERT_FALSE(Seen.empty());
+  EXPECT_EQ(Seen.front().rfind("Hint: ", 0), 0u) << Dump(Seen);
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Seen.front().substr(6))) << Seen.front();
+  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Reply)) << Reply;
+  EXPECT_EQ(Exchange({"force", "printit"}), BoardLines({"e2e4", Reply}));
+
+  // "force": it stays in force after the hint, so the engine answers no move; a board shown proves that
+  // it does not think (it would refuse to show one then).
+  Stop();
+  Start();
+  for (const char* Line : {"new", "st 1", "hint", "force"}) Engine.Send(Line);
+  std::string Line;
+  Seen.clear();
+  ASSERT_TRUE(Engine.ReadUntilPrefix("Hint: ", Line, Patience(10s), &Seen)) << Dump(Seen);
+  EXPECT_EQ(Seen.size(), 1u) << Dump(Seen);
+  EXPECT_EQ(Exchange({"e2e4", "printit"}), BoardLines({"e2e4"}));
+}

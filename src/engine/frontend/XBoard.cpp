@@ -1,5 +1,6 @@
 #include "engine/frontend/XBoard.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -17,12 +18,20 @@
 
 namespace {
 
-void NotLegalNow(const std::string& Word) { std::printf("Error (command not legal now): %s\n", Word.c_str()); }
-void Unknown(const std::string& Word) { std::printf("Error (unknown command): %s\n", Word.c_str()); }
+// Every line leaves at once: an interface acts on each line as it comes, and waits for the one it needs.
+__attribute__((format(printf, 1, 2))) void Say(const char* Format, ...) {
+  std::va_list Arguments;
+  va_start(Arguments, Format);
+  std::vprintf(Format, Arguments);
+  va_end(Arguments);
+  std::fflush(stdout);
+}
+
+void NotLegalNow(const std::string& Word) { Say("Error (command not legal now): %s\n", Word.c_str()); }
+void Unknown(const std::string& Word) { Say("Error (unknown command): %s\n", Word.c_str()); }
 
 void Features(const TState* S) {
-  std::printf(
-      "feature ping=0 setboard=0 playother=0 san=0 usermove=0 time=1 draw=1 sigint=0 sigterm=1 reuse=1 analyze=0 "
+  Say("feature ping=0 setboard=0 playother=0 san=0 usermove=0 time=1 draw=1 sigint=0 sigterm=1 reuse=1 analyze=0 "
       "myname=\"Talvarind %s\" colors=1 ics=0 name=0 pause=0 nps=0 debug=0 memory=0 smp=%d done=1\n",
       VersionString().c_str(), S->ThreadCount > 1 ? 1 : 0);
 }
@@ -125,9 +134,18 @@ void Leave(TState* S) {
 // Set by "force" during the think that is running: its move is not played.
 bool ForcedInSearch = false;
 
+// The hint think runs while the user is on move, and what the user does meanwhile belongs to the game:
+// "force" acts on the engine's real side, and a move is kept (the hint search then ends at once) to be
+// played and answered as soon as the hint is out.
+struct THintThink {
+  int32_t* ComputerSide = nullptr;  // set while a hint think runs
+  std::string UserLine;             // the line with the user's move, if one came
+};
+THintThink HintThink;
+
 void InSearchHandler(TState* S, int32_t ComputerSide) {
   TXBoardClocks Unused;
-  ProcessXBoardInput(S, ComputerSide, true, Unused);
+  ProcessXBoardInput(S, HintThink.ComputerSide ? *HintThink.ComputerSide : ComputerSide, true, Unused);
 }
 
 // The clocks xboard sent are the engine's and the opponent's, whoever is to move when they arrive.
@@ -142,21 +160,29 @@ void ApplyClocks(TState* S, TXBoardClocks& Clocks) {
 
 void PrintResult(TState* S) {
   TPosition* P = &S->Position;
-  if (IsCheckmate(P)) std::printf(P->Side == CWhite ? "0-1 {Black mates}\n" : "1-0 {White mates}\n");
-  else if (IsStalemate(P)) std::printf("1/2-1/2 {Stalemate}\n");
-  else if (RepetitionCount(P) >= 3) std::printf("1/2-1/2 {Draw by repetition}\n");
-  else if (P->ReversibleMoves >= 100) std::printf("1/2-1/2 {Draw by fifty move rule}\n");
+  if (IsCheckmate(P)) Say(P->Side == CWhite ? "0-1 {Black mates}\n" : "1-0 {White mates}\n");
+  else if (IsStalemate(P)) Say("1/2-1/2 {Stalemate}\n");
+  else if (RepetitionCount(P) >= 3) Say("1/2-1/2 {Draw by repetition}\n");
+  else if (P->ReversibleMoves >= 100) Say("1/2-1/2 {Draw by fifty move rule}\n");
 }
 
-void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks) {
-  if (S->Quit) return;
-  std::string Line;
-  if (!InputReadLine(!InSearch, Line)) {
-    // The interface has gone: nobody is left to play against.
-    if (InputEnded()) Leave(S);
-    return;
-  }
-  std::fflush(stdout);
+namespace {
+
+void CarryOut(TState* S, std::string Line, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks);
+
+// The hint, from a short think; then the user's move if one came during it.
+void Hint(TState* S, int32_t& ComputerSide, TXBoardClocks& Clocks) {
+  HintThink.ComputerSide = &ComputerSide;
+  HintThink.UserLine.clear();
+  const bool Found = ThinkHint(S);
+  HintThink.ComputerSide = nullptr;
+  if (Found) Say("Hint: %s\n", MoveToString(S->BestMove).c_str());
+  if (!HintThink.UserLine.empty() && !S->Quit) CarryOut(S, std::move(HintThink.UserLine), ComputerSide, false, Clocks);
+  HintThink.UserLine.clear();
+}
+
+void CarryOut(TState* S, std::string Line, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks) {
+  const std::string Whole = Line;
   const std::string Cmd = NextWord(Line);
   // Commands that would change the board, the game or the limits under a running search.
   const auto Allowed = [&]() {
@@ -189,7 +215,7 @@ void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoard
       Trim(Line);
       SetPosition(&S->Position, Line);
       S->HistoryPly = 0;
-      if (IsIllegal(&S->Position)) std::printf("tellusererror Illegal position\n");
+      if (IsIllegal(&S->Position)) Say("tellusererror Illegal position\n");
     }
   } else if (Cmd == "edit") {
     if (Allowed()) Edit(S);
@@ -250,9 +276,9 @@ void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoard
   } else if (Cmd == "otim") {
     if (Allowed() && Number(N)) Clocks.Opponent = int64_t(N) * 10;
   } else if (Cmd == "ping") {
-    std::printf("pong %s\n", Line.c_str());
+    Say("pong %s\n", Line.c_str());
   } else if (Cmd == "hint") {
-    if (Allowed() && ThinkHint(S)) std::printf("Hint: %s\n", MoveToString(S->BestMove).c_str());
+    if (Allowed()) Hint(S, ComputerSide, Clocks);
   } else if (Cmd == "undo") {
     if (Allowed() && !MakeUndoMove(&S->Position)) NotLegalNow(Cmd);
   } else if (Cmd == "remove") {
@@ -269,9 +295,16 @@ void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoard
   } else if (Cmd == "post" || Cmd == "nopost") {
     S->DumpState = Cmd == "post";
   } else if (Cmd == "draw") {
-    std::printf("offer draw\n");
+    Say("offer draw\n");
   } else if (Cmd == "printit") {
-    if (Allowed()) DrawSmallBoard(S);
+    if (Allowed()) {
+      DrawSmallBoard(S);
+      std::fflush(stdout);
+    }
+  } else if (InSearch && HintThink.ComputerSide) {
+    // The user has moved while the hint was being looked for: the hint is wanted no longer.
+    if (HintThink.UserLine.empty()) HintThink.UserLine = Whole;
+    S->AbortSearch = true;
   } else if (InSearch) {
     // A move typed ahead while the engine thinks is dropped; anything longer is an error.
     if (!Line.empty()) NotLegalNow(Cmd);
@@ -281,8 +314,20 @@ void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoard
     if (Move != 0 && MakeMove(&S->Position, Move)) PrintResult(S);
     else Unknown(Text);
   }
-  // A reply must not wait in the buffer while the search goes on.
+}
+
+}  // namespace
+
+void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks) {
+  if (S->Quit) return;
+  std::string Line;
+  if (!InputReadLine(!InSearch, Line)) {
+    // The interface has gone: nobody is left to play against.
+    if (InputEnded()) Leave(S);
+    return;
+  }
   std::fflush(stdout);
+  CarryOut(S, std::move(Line), ComputerSide, InSearch, Clocks);
 }
 
 void XBoard(TState* S) {
@@ -292,8 +337,8 @@ void XBoard(TState* S) {
   S->DumpState = false;
   S->Mode = MXBoard;
   S->MaxDepth = 256;
-  std::printf("tellics say     Talvarind %s\n", VersionString().c_str());
-  std::printf("tellics say     by Yorvane 'Kesk' Drummelt\n");
+  Say("tellics say     Talvarind %s\n", VersionString().c_str());
+  Say("tellics say     by Yorvane 'Kesk' Drummelt\n");
   S->Quit = false;
   XBoardInSearchHandler = InSearchHandler;
   while (!S->Quit) {
@@ -308,14 +353,14 @@ void XBoard(TState* S) {
       }
       // As ThinkAndExecute, with the "move" line the interface acts on after the bare one.
       if (Found) {
-        std::printf("%s\n", MoveToString(S->BestMove).c_str());
+        Say("%s\n", MoveToString(S->BestMove).c_str());
         if (MakeMove(&S->Position, S->BestMove)) {
-          std::printf("move %s\n", MoveToString(S->BestMove).c_str());
+          Say("move %s\n", MoveToString(S->BestMove).c_str());
           PrintResult(S);
           continue;
         }
       }
-      std::printf("1/2-1/2 {Draw by internal chess engine error}\n");
+      Say("1/2-1/2 {Draw by internal chess engine error}\n");
     }
     ProcessXBoardInput(S, ComputerSide, false, Clocks);
   }

@@ -1,11 +1,13 @@
 #include "engine/platform/Memory.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
-// The system side of the fault-in, in Memory_linux.cpp and Memory_windows.cpp.
-void PopulateLarge(void* P, size_t Size);
+// The system side of the fault-in, in Memory_linux.cpp and Memory_windows.cpp; it gives up between pieces
+// once Stop is set.
+void PopulateLarge(void* P, size_t Size, const std::atomic<bool>& Stop);
 
 namespace {
 
@@ -16,12 +18,20 @@ std::thread& Populating() {
   return *Thread;
 }
 
+std::atomic<bool> PopulateStop{false};
+
 }  // namespace
 
 void PopulateLargeInBackground(void* P, size_t Size) {
   WaitForPopulate();
   if (P == nullptr || Size == 0) return;
-  Populating() = std::thread([P, Size] { PopulateLarge(P, Size); });
+  PopulateStop.store(false, std::memory_order_relaxed);
+  Populating() = std::thread([P, Size] { PopulateLarge(P, Size, PopulateStop); });
+}
+
+void StopPopulate() {
+  PopulateStop.store(true, std::memory_order_relaxed);
+  WaitForPopulate();
 }
 
 void WaitForPopulate() {

@@ -13,10 +13,10 @@ void FreeMemAligned(void* P);
 // Page-aligned and zero-filled; nullptr when the memory cannot be had.  On Linux huge pages where the
 // kernel allows.  Its pages are faulted in on first touch, or ahead of it by PopulateLarge.
 void* AllocLargeZeroed(size_t Size);
-// Waits for a background fault-in of the block first.
+// Stops a background fault-in of the block first: an interface that quits the engine must not wait for it.
 void FreeLarge(void* P, size_t Size);
 // Makes the first Size bytes of a block from AllocLargeZeroed zero again, cheaply where the system can
-// drop the pages (which are then faulted in afresh on touch). Waits for a background fault-in first.
+// drop the pages (which are then faulted in afresh on touch). Stops a background fault-in first.
 void ZeroLarge(void* P, size_t Size);
 
 // Faults the pages of a block from AllocLargeZeroed in on a thread of its own, so that the search never
@@ -26,3 +26,5 @@ void ZeroLarge(void* P, size_t Size);
 void PopulateLargeInBackground(void* P, size_t Size);
 // Returns once a fault-in started by PopulateLargeInBackground has finished (at once when none runs).
 void WaitForPopulate();
+// Ends a running fault-in early (within one piece of a few megabytes) and returns once it has ended.
+void StopPopulate();

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,7 +34,7 @@ TLargeHeader* HeaderOf(void* P) { return reinterpret_cast<TLargeHeader*>(static_
 
 }  // namespace
 
-void PopulateLarge(void* P, size_t Length) {
+void PopulateLarge(void* P, size_t Length, const std::atomic<bool>& Stop) {
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23
 #endif
@@ -41,7 +42,7 @@ void PopulateLarge(void* P, size_t Length) {
   // start-up (thread stacks, allocations) needs that lock too.
   constexpr size_t Piece = HugePageSize * 4;
   char* Bytes = static_cast<char*>(P);
-  for (size_t Offset = 0; Offset < Length; Offset += Piece) {
+  for (size_t Offset = 0; Offset < Length && !Stop.load(std::memory_order_relaxed); Offset += Piece) {
     const size_t Size = Length - Offset < Piece ? Length - Offset : Piece;
     if (madvise(Bytes + Offset, Size, MADV_POPULATE_WRITE) == 0) continue;
     // Older kernels: a write fault per page that leaves the byte as it is, even if the block is in use.
@@ -82,7 +83,7 @@ void* AllocLargeZeroed(size_t Size) {
 
 void FreeLarge(void* P, size_t Size) {
   if (P == nullptr) return;
-  WaitForPopulate();
+  StopPopulate();
   const TLargeHeader Header = *HeaderOf(P);
   if (Header.Kind == TLargeKind::Mapped) munmap(Header.Base, Header.Length);
   else std::free(Header.Base);
@@ -90,7 +91,7 @@ void FreeLarge(void* P, size_t Size) {
 
 void ZeroLarge(void* P, size_t Size) {
   if (P == nullptr || Size == 0) return;
-  WaitForPopulate();
+  StopPopulate();
   const TLargeHeader* Header = HeaderOf(P);
   if (Header->Kind == TLargeKind::Mapped) {
     // Dropped private anonymous pages come back zero-filled on the next touch; a partial last page

@@ -2,13 +2,17 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 
 // Committed pages are demand-zero: a read brings each in, and leaves what the block holds alone. Atomic,
 // since a search may write the block meanwhile.
-void PopulateLarge(void* P, size_t Length) {
+void PopulateLarge(void* P, size_t Length, const std::atomic<bool>& Stop) {
   char* Bytes = static_cast<char*>(P);
-  for (size_t Offset = 0; Offset < Length; Offset += 4096) (void)__atomic_load_n(Bytes + Offset, __ATOMIC_RELAXED);
+  for (size_t Offset = 0; Offset < Length; Offset += 4096) {
+    if (Offset % (size_t(8) << 20) == 0 && Stop.load(std::memory_order_relaxed)) return;
+    (void)__atomic_load_n(Bytes + Offset, __ATOMIC_RELAXED);
+  }
 }
 
 void* AllocLargeZeroed(size_t Size) {
@@ -21,12 +25,12 @@ void* AllocLargeZeroed(size_t Size) {
 
 void FreeLarge(void* P, size_t Size) {
   if (P == nullptr) return;
-  WaitForPopulate();
+  StopPopulate();
   VirtualFree(P, 0, MEM_RELEASE);
 }
 
 void ZeroLarge(void* P, size_t Size) {
   if (P == nullptr || Size == 0) return;
-  WaitForPopulate();
+  StopPopulate();
   std::memset(P, 0, Size);
 }

@@ -12,7 +12,12 @@ using TSimpleSemaphore = TSimpleSemaphoreCell*;
 TSimpleSemaphore SimpleSemaphoreCreate();
 void SimpleSemaphoreDestroy(TSimpleSemaphore& Semaphore);
 void SimpleSemaphoreWait(TSimpleSemaphore Semaphore);
+// True when a post released the wait, false when Milliseconds passed first (or for nullptr).
+bool SimpleSemaphoreWaitFor(TSimpleSemaphore Semaphore, int32_t Milliseconds);
 void SimpleSemaphorePost(TSimpleSemaphore Semaphore);
+
+// Gives the processor to another ready thread, if there is one.
+void YieldThread();
 
 // Spin lock word: 0 free, -1 held.
 using TParallelLock = std::atomic<int32_t>;
@@ -20,11 +25,27 @@ using PParallelLock = TParallelLock*;
 
 inline void CpuRelax() { __builtin_ia32_pause(); }
 
+// A spin wait that has gone on this long is waiting for a thread that is not running (descheduled on an
+// overloaded machine, or sharing the processor with the spinner): the spinner then yields, so that the
+// thread it waits for can run.  A few microseconds to some tens, depending on the processor's pause.
+constexpr int32_t SpinsBeforeYield = 1024;
+
+// One pass of a spin wait; Spins counts the passes since the wait began.
+inline void SpinPause(int32_t& Spins) {
+  if (++Spins < SpinsBeforeYield) {
+    CpuRelax();
+    return;
+  }
+  Spins = 0;
+  YieldThread();
+}
+
 inline void ParallelLock(PParallelLock Lock) {
+  int32_t Spins = 0;
   for (;;) {
     int32_t Expected = 0;
     if (Lock->compare_exchange_strong(Expected, -1, std::memory_order_acquire, std::memory_order_relaxed)) return;
-    while (Lock->load(std::memory_order_relaxed) != 0) CpuRelax();
+    while (Lock->load(std::memory_order_relaxed) != 0) SpinPause(Spins);
   }
 }
 

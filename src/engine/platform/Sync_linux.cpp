@@ -1,5 +1,8 @@
 #include "engine/platform/Sync.h"
 
+#include <sched.h>
+
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <new>
@@ -25,6 +28,18 @@ void SimpleSemaphoreWait(TSimpleSemaphore Semaphore) {
   Semaphore->Condition.wait(Guard, [Semaphore] { return Semaphore->Signalled; });
   Semaphore->Signalled = false;
 }
+
+bool SimpleSemaphoreWaitFor(TSimpleSemaphore Semaphore, int32_t Milliseconds) {
+  if (Semaphore == nullptr) return false;
+  std::unique_lock<std::mutex> Guard(Semaphore->Mutex);
+  if (!Semaphore->Condition.wait_for(Guard, std::chrono::milliseconds(Milliseconds),
+                                     [Semaphore] { return Semaphore->Signalled; }))
+    return false;
+  Semaphore->Signalled = false;
+  return true;
+}
+
+void YieldThread() { sched_yield(); }
 
 void SimpleSemaphorePost(TSimpleSemaphore Semaphore) {
   if (Semaphore == nullptr) return;

@@ -31,6 +31,12 @@ void SimpleSemaphoreWait(TSimpleSemaphore Semaphore) {
   if (Semaphore != nullptr) WaitForSingleObject(Semaphore->Event, INFINITE);
 }
 
+bool SimpleSemaphoreWaitFor(TSimpleSemaphore Semaphore, int32_t Milliseconds) {
+  return Semaphore != nullptr && WaitForSingleObject(Semaphore->Event, DWORD(Milliseconds)) == WAIT_OBJECT_0;
+}
+
+void YieldThread() { SwitchToThread(); }
+
 void SimpleSemaphorePost(TSimpleSemaphore Semaphore) {
   if (Semaphore != nullptr) SetEvent(Semaphore->Event);
 }

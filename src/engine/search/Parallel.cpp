@@ -10,9 +10,17 @@
 #include "engine/platform/Timer.h"
 #include "engine/search/MoveOrder.h"
 #include "engine/search/SearchCommon.h"
+#include "engine/search/StallHook.h"
+#include "engine/search/TimeControl.h"
 #include "engine/search/TransTable.h"
 
+#ifdef TALVARIND_TEST_HOOKS
+std::atomic<TStallHook> StallHook{nullptr};
+#endif
+
 namespace {
+
+constexpr int32_t RootWatchMilliseconds = 1;
 
 void NoteSplit(TParallelThread::TSplitRecord& R, int32_t Depth, int32_t LegalMoves, int32_t Ply) {
   const int64_t Count = R.Count.load(std::memory_order_relaxed);
@@ -69,6 +77,7 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
   // Waiting for work during a search is booked in IdleTicks when the work, the return or the end of the
   // think comes.
   THighResTime IdleSince = 0;
+  int32_t Spins = 0;
   auto BookIdle = [&] {
     if (!IdleSince) return;
     IdleTicks.fetch_add(HighResTimerGetTime() - IdleSince, std::memory_order_relaxed);
@@ -99,7 +108,7 @@ void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
         if (State->UseThreadSleeping.load(std::memory_order_relaxed) ||
             ThreadIndex >= State->ThinkThreadCount.load(std::memory_order_relaxed))
           SimpleSemaphoreWait(WaitSemaphore);
-        else CpuRelax();
+        else SpinPause(Spins);
         break;
       case PTSRootWork: {
         ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
@@ -271,6 +280,7 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
   const TMove LastMove = SP->LastMove, FirstMoveToTry = SP->FirstMoveToTry;
   const bool LastMoveWasPromotion = MoveIsPromotion(LastMove);
   bool HoldingLock = false;
+  if (SP->Master != ThreadIndex) StallPoint(ThreadIndex, TStallPlace::SplitWork);
 
   while (!ShouldStop(SP)) {
     TMove Move;
@@ -301,6 +311,7 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
       ParallelLock(&SP->Lock);
       if (Score > SP->BestScore.load(std::memory_order_relaxed)) {
         SP->BestScore.store(Score, std::memory_order_relaxed);
+        StallPoint(ThreadIndex, TStallPlace::SplitLock);
         if (Score > SP->Alpha.load(std::memory_order_relaxed)) {
           SP->BestMove = Move;
           if (Score >= Beta) {
@@ -389,6 +400,9 @@ int32_t Search(TSearchStack* SS, TNodeType NodeType, TPosition* Position, int32_
   R.NullMove = NullMove;
   Thread->ThreadState.exchange(PTSRootWork);
   SimpleSemaphorePost(Thread->WaitSemaphore);
-  SimpleSemaphoreWait(Thread->DoneSemaphore);
+  // The deadline is watched from here as well: the search threads see it only when they count nodes,
+  // and a thread that is not running (an overloaded machine) counts none.
+  while (!SimpleSemaphoreWaitFor(Thread->DoneSemaphore, RootWatchMilliseconds))
+    CheckLimitsWhileWaiting(Position->State);
   return R.ResultValue;
 }

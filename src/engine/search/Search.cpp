@@ -7,6 +7,7 @@
 #include "engine/search/MoveOrder.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/SearchCommon.h"
+#include "engine/search/StallHook.h"
 #include "engine/search/TimeControl.h"
 #include "engine/search/TransTable.h"
 
@@ -22,6 +23,7 @@ inline int32_t StaticScore(const TState* S, const TPosition* P) { return S->UseF
 }  // namespace
 
 bool TParallelThread::FlushAndCheckStop() {
+  StallPoint(ThreadIndex, TStallPlace::Node);
   const int32_t Batch = PendingChecks;
   PendingChecks = 0;
   FlushNodes();

@@ -29,6 +29,17 @@ int64_t ThinkBudget(const TState* S) {
   return Budget < 0 ? 0 : Budget;
 }
 
+namespace {
+
+bool LimitReached(const TState* S, int64_t Elapsed, int64_t NodeSlack) {
+  if (S->Hint) return S->MaxThinkTime > 0 && Elapsed > S->MaxThinkTime;
+  return (S->MaxThinkTime > 0 && Elapsed >= S->MaxThinkTime) ||
+         (S->IterativeDepth > 2 && S->MaxNodes > 0 &&
+          S->TotalNodes.load(std::memory_order_relaxed) >= S->MaxNodes + NodeSlack);
+}
+
+}  // namespace
+
 bool CheckForStop(TState* S, bool IsRootThread, bool Force) {
   if (S->AbortSearch.load(std::memory_order_relaxed)) return true;
   if (!Force) {
@@ -52,14 +63,15 @@ void DoCheckForStop(TState* S, bool IsRootThread) {
       }
     }
   }
-  bool Stop;
-  if (S->Hint) {
-    Stop = S->MaxThinkTime > 0 && Elapsed > S->MaxThinkTime;
-  } else {
-    Stop = (S->MaxThinkTime > 0 && Elapsed >= S->MaxThinkTime) ||
-           (S->IterativeDepth > 2 && S->MaxNodes > 0 && S->TotalNodes.load(std::memory_order_relaxed) >= S->MaxNodes);
-  }
-  if (Stop) S->AbortSearch.exchange(true, std::memory_order_relaxed);
+  if (LimitReached(S, Elapsed, 0)) S->AbortSearch.exchange(true, std::memory_order_relaxed);
+}
+
+void CheckLimitsWhileWaiting(TState* S) {
+  if (S->AbortSearch.load(std::memory_order_relaxed)) return;
+  // Between two checks the threads count up to a node interval and a batch each.
+  const int64_t Slack = 2 * int64_t(S->NodeInterval) + 64 * int64_t(S->ThreadCount);
+  if (LimitReached(S, GetMilliseconds() - S->StartTime, Slack))
+    S->AbortSearch.exchange(true, std::memory_order_relaxed);
 }
 
 void ProcessUCIInputWhileSearch(TState* S) {

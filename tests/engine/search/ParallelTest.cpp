@@ -16,7 +16,9 @@
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Timer.h"
 #include "engine/search/Parallel.h"
+#include "engine/search/StallHook.h"
 #include "engine/search/Think.h"
 
 namespace {
@@ -378,4 +380,117 @@ TEST(SplitPoints, StopDuringASplitReturnsZero) {
     EXPECT_EQ(Score, 0);
   }
   EXPECT_TRUE(Exercised) << "the stop never arrived while the node was split";
+}
+
+// ---------------------------------------------------------------------------------------------------
+// A search thread that does not run (held at a chosen place, as a busy machine may deschedule it) must not
+// keep the think past its deadline: the root search watches the clock itself, and the move comes as soon
+// as the thread runs again.
+
+namespace {
+
+struct TStall {
+  TState* S = nullptr;
+  int32_t Thread = 0;
+  TStallPlace Place = TStallPlace::Node;
+  int64_t NotBefore = 0;  // ms into the think
+  int64_t HoldMs = 500;
+  std::atomic<bool> Armed{false};
+  // Milliseconds of GetMilliseconds; -1 until seen.
+  std::atomic<int64_t> HeldAt{-1}, AbortSeenAt{-1}, ReleasedAt{-1};
+};
+TStall Stall;
+
+void HoldThread(int32_t Index, TStallPlace Place) {
+  if (Index != Stall.Thread || Place != Stall.Place || !Stall.Armed.load()) return;
+  if (GetMilliseconds() - Stall.S->StartTime < Stall.NotBefore) return;
+  bool Expected = true;
+  if (!Stall.Armed.compare_exchange_strong(Expected, false)) return;
+  const int64_t Held = GetMilliseconds();
+  Stall.HeldAt = Held;
+  for (;;) {
+    const int64_t Now = GetMilliseconds();
+    if (Stall.AbortSeenAt.load() < 0 && Stall.S->AbortSearch.load()) Stall.AbortSeenAt = Now;
+    if (Now - Held >= Stall.HoldMs) break;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  Stall.ReleasedAt = GetMilliseconds();
+}
+
+struct TStallCase {
+  const char* Name;
+  int Threads;
+  bool Sleeping;
+  int32_t HeldThread;
+  TStallPlace Place;
+  int64_t NotBefore;
+  const char* Fen;
+};
+
+// Endgames reach split depth within milliseconds, so the splits come well inside the think.
+const TStallCase StallCases[] = {
+    {"OneThreadInTheTree", 1, true, 0, TStallPlace::Node, 20, "startpos"},
+    {"RootThreadWhileAnotherWorks", 2, false, 0, TStallPlace::Node, 20, "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"},
+    {"SlaveAtASplitPointSpinningMaster", 2, false, 1, TStallPlace::SplitWork, 0,
+     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"},
+    {"SlaveAtASplitPointSleepingMaster", 2, true, 1, TStallPlace::SplitWork, 0,
+     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"},
+    {"SlaveHoldingASplitPointLock", 2, false, 1, TStallPlace::SplitLock, 0,
+     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"},
+};
+
+}  // namespace
+
+TEST(StalledThread, ThinkStopsOnTimeAndAnswersOnRelease) {
+  constexpr int64_t Budget = 50;
+  for (const TStallCase& Case : StallCases) {
+    SCOPED_TRACE(Case.Name);
+    PoolOf Pool(Case.Threads);
+    TState* S = Pool.S;
+    search_test::TThinkSettings Settings(S);
+    S->UsedThreadCount = Case.Threads;
+    S->UseThreadSleeping = Case.Sleeping;
+    if (std::string_view(Case.Fen) == "startpos") InitStandardBoard(S);
+    else SetUpPosition(S, Case.Fen);
+    S->MaxDepth = 0;
+    S->MaxNodes = 0;
+    S->InfiniteSearch = false;
+    S->Hint = false;
+    S->MaxThinkTime = Budget;
+    S->NodeInterval = 32768;
+
+    Stall.S = S;
+    Stall.Thread = Case.HeldThread;
+    Stall.Place = Case.Place;
+    Stall.NotBefore = Case.NotBefore;
+    Stall.HeldAt = Stall.AbortSeenAt = Stall.ReleasedAt = -1;
+    Stall.Armed = true;
+    StallHook = HoldThread;
+    auto Done = std::async(std::launch::async, [S] { return DoThink(S); });
+    const bool Hung = Done.wait_for(std::chrono::seconds(60)) != std::future_status::ready;
+    StallHook = nullptr;
+    Stall.Armed = false;
+    if (Hung) {
+      S->AbortSearch = true;
+      Done.wait();
+      ADD_FAILURE() << "think did not return";
+      continue;
+    }
+    const bool Found = Done.get();
+    const int64_t Returned = GetMilliseconds(), Deadline = S->StartTime + Budget;
+
+    ASSERT_GE(Stall.HeldAt.load(), 0) << "the thread never came to the place";
+    EXPECT_LT(Stall.HeldAt.load(), Deadline) << "held only after the deadline";
+    ASSERT_GE(Stall.AbortSeenAt.load(), 0) << "the think was not stopped while the thread was held";
+    EXPECT_GE(Stall.AbortSeenAt.load(), Deadline);
+    EXPECT_LE(Stall.AbortSeenAt.load() - Deadline, 10) << "stop seen by the held thread, after the deadline";
+    EXPECT_LE(Returned - Stall.ReleasedAt.load(), 250) << "release to the end of the think";
+    EXPECT_TRUE(Found);
+    EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove)) << MoveToString(S->BestMove);
+    std::printf(
+        "[          ] %s: held %lld ms into the think, stop %lld ms after the deadline, move %lld ms after "
+        "the release\n",
+        Case.Name, (long long)(Stall.HeldAt.load() - S->StartTime), (long long)(Stall.AbortSeenAt.load() - Deadline),
+        (long long)(Returned - Stall.ReleasedAt.load()));
+  }
 }
