@@ -285,6 +285,7 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
   while (!ShouldStop(SP)) {
     TMove Move;
     ParallelLock(&SP->Moves->Lock);
+    StallPoint(ThreadIndex, TStallPlace::SplitLock);
     const bool Got = GetNextBestMove(P, SP->Moves, Move);
     const int32_t Stage = SP->Moves->Stage;
     ParallelUnlock(&SP->Moves->Lock);
@@ -311,7 +312,6 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
       ParallelLock(&SP->Lock);
       if (Score > SP->BestScore.load(std::memory_order_relaxed)) {
         SP->BestScore.store(Score, std::memory_order_relaxed);
-        StallPoint(ThreadIndex, TStallPlace::SplitLock);
         if (Score > SP->Alpha.load(std::memory_order_relaxed)) {
           SP->BestMove = Move;
           if (Score >= Beta) {

@@ -9,7 +9,7 @@
 enum class TStallPlace : int32_t {
   Node,       // a search thread's batched stop check, in the middle of its search
   SplitWork,  // a slave that has just joined a split point, before its first move there
-  SplitLock,  // a thread holding a split point's lock to record a better score
+  SplitLock,  // a thread at a split point holding the lock of its shared move list
 };
 
 // Called on the search thread at each place; returns when the thread may go on.

