@@ -168,152 +168,238 @@ void PrintResult(TState* S) {
 
 namespace {
 
+// One command line being carried out: the command word, the rest of the line, and the dialogue's state.
+struct TCommandLine {
+  TState* S;
+  const std::string& Word;
+  std::string& Rest;
+  int32_t& ComputerSide;
+  bool InSearch;
+  TXBoardClocks& Clocks;
+
+  // The next word as a number; a missing or malformed one is answered as the protocol wants.
+  bool Number(int32_t& Value) {
+    if (ReadNumber(NextWord(Rest), Value)) return true;
+    NotLegalNow(Word);
+    return false;
+  }
+};
+
 void CarryOut(TState* S, std::string Line, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks);
 
 // The hint, from a short think; then the user's move if one came during it.
-void Hint(TState* S, int32_t& ComputerSide, TXBoardClocks& Clocks) {
-  HintThink.ComputerSide = &ComputerSide;
+void Hint(TCommandLine& C) {
+  HintThink.ComputerSide = &C.ComputerSide;
   HintThink.UserLine.clear();
-  const bool Found = ThinkHint(S);
+  const bool Found = ThinkHint(C.S);
   HintThink.ComputerSide = nullptr;
-  if (Found) Say("Hint: %s\n", MoveToString(S->BestMove).c_str());
-  if (!HintThink.UserLine.empty() && !S->Quit) CarryOut(S, std::move(HintThink.UserLine), ComputerSide, false, Clocks);
+  if (Found) Say("Hint: %s\n", MoveToString(C.S->BestMove).c_str());
+  if (!HintThink.UserLine.empty() && !C.S->Quit)
+    CarryOut(C.S, std::move(HintThink.UserLine), C.ComputerSide, false, C.Clocks);
   HintThink.UserLine.clear();
+}
+
+void Nothing(TCommandLine&) {}
+
+void Quit(TCommandLine& C) { Leave(C.S); }
+
+void MoveNow(TCommandLine& C) {
+  TState* S = C.S;
+  if (!C.InSearch) return;
+  if (S->PonderSearch && (S->MaxNodes > 0 || S->MaxTime > 0)) S->PonderSearch = false;
+  else S->AbortSearch = true;
+}
+
+void Cores(TCommandLine& C) {
+  TState* S = C.S;
+  int32_t N = 0;
+  if (!C.Number(N)) return;
+  S->MaxThreadCount = N < S->ThreadCount ? N : S->ThreadCount;
+  const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
+  S->UsedThreadCount = Used < 1 ? 1 : Used;
+}
+
+void SetBoard(TCommandLine& C) {
+  Trim(C.Rest);
+  SetPosition(&C.S->Position, C.Rest);
+  C.S->HistoryPly = 0;
+  if (IsIllegal(&C.S->Position)) Say("tellusererror Illegal position\n");
+}
+
+void EditBoard(TCommandLine& C) { Edit(C.S); }
+
+void UnknownWord(TCommandLine& C) { Unknown(C.Word); }
+
+void ProtocolVersion(TCommandLine& C) {
+  int32_t N = 0;
+  if (ReadNumber(NextWord(C.Rest), N) && N == 2) Features(C.S);
+  else Unknown(C.Word);
+}
+
+void NewGame(TCommandLine& C) {
+  InitBoard(C.S);
+  C.S->MaxDepth = 0;
+  C.ComputerSide = CBlack;
+  C.Clocks = TXBoardClocks{};
+}
+
+void Force(TCommandLine& C) {
+  C.ComputerSide = -1;
+  // Interfaces send it when a game ends under a running think: stop, and play nothing.
+  if (C.InSearch) {
+    ForcedInSearch = true;
+    C.S->AbortSearch = true;
+  }
+}
+
+void Go(TCommandLine& C) {
+  C.ComputerSide = C.S->Position.Side;
+  RecomputeMovesLeft(C.S);
+}
+
+void WhiteOrBlack(TCommandLine& C) {
+  HandMoveTo(C.S, C.Word == "white" ? CWhite : CBlack);
+  C.ComputerSide = C.S->Position.Side ^ 8;
+}
+
+void PlayOther(TCommandLine& C) {
+  HandMoveTo(C.S, C.S->Position.Side ^ 8);
+  C.ComputerSide = C.S->Position.Side ^ 8;
+}
+
+void SecondsPerMove(TCommandLine& C) {
+  TState* S = C.S;
+  int32_t N = 0;
+  if (!C.Number(N)) return;
+  S->MovesLeft[0] = S->MovesLeft[1] = 1;
+  S->MaxMoves = 1;
+  S->MaxTime = int64_t(N) * 1000;
+  S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+  S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
+  C.Clocks = TXBoardClocks{};
+}
+
+void SearchDepth(TCommandLine& C) {
+  int32_t N = 0;
+  if (C.Number(N)) C.S->MaxDepth = N > 256 ? 256 : N;
+}
+
+void SearchNodes(TCommandLine& C) {
+  int32_t N = 0;
+  if (C.Number(N)) C.S->MaxNodes = N < 0 ? 0 : N;
+}
+
+void TimeControl(TCommandLine& C) {
+  if (Level(C.S, C.Rest)) C.Clocks = TXBoardClocks{};
+  else NotLegalNow(C.Word);
+}
+
+void OwnClock(TCommandLine& C) {
+  int32_t N = 0;
+  if (C.Number(N)) C.Clocks.Own = int64_t(N) * 10;
+}
+
+void OpponentClock(TCommandLine& C) {
+  int32_t N = 0;
+  if (C.Number(N)) C.Clocks.Opponent = int64_t(N) * 10;
+}
+
+void Ping(TCommandLine& C) { Say("pong %s\n", C.Rest.c_str()); }
+
+void Undo(TCommandLine& C) {
+  if (!MakeUndoMove(&C.S->Position)) NotLegalNow(C.Word);
+}
+
+void Remove(TCommandLine& C) {
+  if (C.S->HistoryPly <= 1) {
+    NotLegalNow(C.Word);
+    return;
+  }
+  MakeUndoMove(&C.S->Position);
+  MakeUndoMove(&C.S->Position);
+}
+
+void HardOrEasy(TCommandLine& C) { C.S->Pondering = C.Word == "hard"; }
+
+void PostOrNot(TCommandLine& C) { C.S->DumpState = C.Word == "post"; }
+
+void OfferDraw(TCommandLine&) { Say("offer draw\n"); }
+
+void PrintBoard(TCommandLine& C) {
+  DrawSmallBoard(C.S);
+  std::fflush(stdout);
+}
+
+struct TXBoardCommand {
+  const char* Word;
+  // Would change the board, the game or the limits under a running search: answered "not legal now" there.
+  bool RefusedInSearch;
+  void (*Handler)(TCommandLine&);
+};
+
+constexpr TXBoardCommand Commands[] = {
+    {"xboard", false, Nothing},
+    {"accepted", false, Nothing},
+    {"rejected", false, Nothing},
+    {"quit", false, Quit},
+    {"?", false, MoveNow},
+    {"cores", true, Cores},
+    {"setboard", true, SetBoard},
+    {"edit", true, EditBoard},
+    {"analyze", false, UnknownWord},
+    {"protover", false, ProtocolVersion},
+    {"new", true, NewGame},
+    {"force", false, Force},
+    {"go", true, Go},
+    {"white", true, WhiteOrBlack},
+    {"black", true, WhiteOrBlack},
+    {"playother", true, PlayOther},
+    {"st", true, SecondsPerMove},
+    {"sd", true, SearchDepth},
+    {"sn", true, SearchNodes},
+    {"level", true, TimeControl},
+    {"time", true, OwnClock},
+    {"otim", true, OpponentClock},
+    {"ping", false, Ping},
+    {"hint", true, Hint},
+    {"undo", true, Undo},
+    {"remove", true, Remove},
+    {"hard", true, HardOrEasy},
+    {"easy", true, HardOrEasy},
+    {"post", false, PostOrNot},
+    {"nopost", false, PostOrNot},
+    {"draw", false, OfferDraw},
+    {"printit", true, PrintBoard},
+};
+
+// Any other word is a move, on its own or after "usermove".
+void UserMove(TCommandLine& C, const std::string& Whole) {
+  if (C.InSearch && HintThink.ComputerSide) {
+    // The user has moved while the hint was being looked for: the hint is wanted no longer.
+    if (HintThink.UserLine.empty()) HintThink.UserLine = Whole;
+    C.S->AbortSearch = true;
+  } else if (C.InSearch) {
+    // A move typed ahead while the engine thinks is dropped; anything longer is an error.
+    if (!C.Rest.empty()) NotLegalNow(C.Word);
+  } else {
+    const std::string Text = C.Word == "usermove" ? NextWord(C.Rest) : C.Word;
+    const TMove Move = ParseMove(C.S, Text);
+    if (Move != 0 && MakeMove(&C.S->Position, Move)) PrintResult(C.S);
+    else Unknown(Text);
+  }
 }
 
 void CarryOut(TState* S, std::string Line, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks) {
   const std::string Whole = Line;
-  const std::string Cmd = NextWord(Line);
-  // Commands that would change the board, the game or the limits under a running search.
-  const auto Allowed = [&]() {
-    if (InSearch) NotLegalNow(Cmd);
-    return !InSearch;
-  };
-  const auto Number = [&](int32_t& Value) {
-    if (ReadNumber(NextWord(Line), Value)) return true;
-    NotLegalNow(Cmd);
-    return false;
-  };
-  int32_t N = 0;
-
-  if (Cmd == "xboard" || Cmd == "accepted" || Cmd == "rejected") {
-  } else if (Cmd == "quit") {
-    Leave(S);
-  } else if (Cmd == "?") {
-    if (InSearch) {
-      if (S->PonderSearch && (S->MaxNodes > 0 || S->MaxTime > 0)) S->PonderSearch = false;
-      else S->AbortSearch = true;
-    }
-  } else if (Cmd == "cores") {
-    if (Allowed() && Number(N)) {
-      S->MaxThreadCount = N < S->ThreadCount ? N : S->ThreadCount;
-      const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
-      S->UsedThreadCount = Used < 1 ? 1 : Used;
-    }
-  } else if (Cmd == "setboard") {
-    if (Allowed()) {
-      Trim(Line);
-      SetPosition(&S->Position, Line);
-      S->HistoryPly = 0;
-      if (IsIllegal(&S->Position)) Say("tellusererror Illegal position\n");
-    }
-  } else if (Cmd == "edit") {
-    if (Allowed()) Edit(S);
-  } else if (Cmd == "analyze") {
-    Unknown(Cmd);
-  } else if (Cmd == "protover") {
-    if (ReadNumber(NextWord(Line), N) && N == 2) Features(S);
-    else Unknown(Cmd);
-  } else if (Cmd == "new") {
-    if (Allowed()) {
-      InitBoard(S);
-      S->MaxDepth = 0;
-      ComputerSide = CBlack;
-      Clocks = TXBoardClocks{};
-    }
-  } else if (Cmd == "force") {
-    ComputerSide = -1;
-    // Interfaces send it when a game ends under a running think: stop, and play nothing.
-    if (InSearch) {
-      ForcedInSearch = true;
-      S->AbortSearch = true;
-    }
-  } else if (Cmd == "go") {
-    if (Allowed()) {
-      ComputerSide = S->Position.Side;
-      RecomputeMovesLeft(S);
-    }
-  } else if (Cmd == "white" || Cmd == "black") {
-    if (Allowed()) {
-      HandMoveTo(S, Cmd == "white" ? CWhite : CBlack);
-      ComputerSide = S->Position.Side ^ 8;
-    }
-  } else if (Cmd == "playother") {
-    if (Allowed()) {
-      HandMoveTo(S, S->Position.Side ^ 8);
-      ComputerSide = S->Position.Side ^ 8;
-    }
-  } else if (Cmd == "st") {
-    if (Allowed() && Number(N)) {
-      S->MovesLeft[0] = S->MovesLeft[1] = 1;
-      S->MaxMoves = 1;
-      S->MaxTime = int64_t(N) * 1000;
-      S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
-      S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
-      Clocks = TXBoardClocks{};
-    }
-  } else if (Cmd == "sd") {
-    if (Allowed() && Number(N)) S->MaxDepth = N > 256 ? 256 : N;
-  } else if (Cmd == "sn") {
-    if (Allowed() && Number(N)) S->MaxNodes = N < 0 ? 0 : N;
-  } else if (Cmd == "level") {
-    if (Allowed()) {
-      if (Level(S, Line)) Clocks = TXBoardClocks{};
-      else NotLegalNow(Cmd);
-    }
-  } else if (Cmd == "time") {
-    if (Allowed() && Number(N)) Clocks.Own = int64_t(N) * 10;
-  } else if (Cmd == "otim") {
-    if (Allowed() && Number(N)) Clocks.Opponent = int64_t(N) * 10;
-  } else if (Cmd == "ping") {
-    Say("pong %s\n", Line.c_str());
-  } else if (Cmd == "hint") {
-    if (Allowed()) Hint(S, ComputerSide, Clocks);
-  } else if (Cmd == "undo") {
-    if (Allowed() && !MakeUndoMove(&S->Position)) NotLegalNow(Cmd);
-  } else if (Cmd == "remove") {
-    if (Allowed()) {
-      if (S->HistoryPly > 1) {
-        MakeUndoMove(&S->Position);
-        MakeUndoMove(&S->Position);
-      } else {
-        NotLegalNow(Cmd);
-      }
-    }
-  } else if (Cmd == "hard" || Cmd == "easy") {
-    if (Allowed()) S->Pondering = Cmd == "hard";
-  } else if (Cmd == "post" || Cmd == "nopost") {
-    S->DumpState = Cmd == "post";
-  } else if (Cmd == "draw") {
-    Say("offer draw\n");
-  } else if (Cmd == "printit") {
-    if (Allowed()) {
-      DrawSmallBoard(S);
-      std::fflush(stdout);
-    }
-  } else if (InSearch && HintThink.ComputerSide) {
-    // The user has moved while the hint was being looked for: the hint is wanted no longer.
-    if (HintThink.UserLine.empty()) HintThink.UserLine = Whole;
-    S->AbortSearch = true;
-  } else if (InSearch) {
-    // A move typed ahead while the engine thinks is dropped; anything longer is an error.
-    if (!Line.empty()) NotLegalNow(Cmd);
-  } else {
-    const std::string Text = Cmd == "usermove" ? NextWord(Line) : Cmd;
-    const TMove Move = ParseMove(S, Text);
-    if (Move != 0 && MakeMove(&S->Position, Move)) PrintResult(S);
-    else Unknown(Text);
+  const std::string Word = NextWord(Line);
+  TCommandLine C{S, Word, Line, ComputerSide, InSearch, Clocks};
+  for (const TXBoardCommand& Command : Commands) {
+    if (Word != Command.Word) continue;
+    if (InSearch && Command.RefusedInSearch) NotLegalNow(Word);
+    else Command.Handler(C);
+    return;
   }
+  UserMove(C, Whole);
 }
 
 }  // namespace
