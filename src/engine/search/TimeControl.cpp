@@ -1,5 +1,6 @@
 #include "engine/search/TimeControl.h"
 
+#include <atomic>
 #include <string>
 
 #include "engine/frontend/Input.h"
@@ -38,6 +39,25 @@ bool LimitReached(const TState* S, int64_t Elapsed, int64_t NodeSlack) {
           S->TotalNodes.load(std::memory_order_relaxed) >= S->MaxNodes + NodeSlack);
 }
 
+// Taken by whichever thread polls the input, so that the input layer has one reader at a time: search
+// thread 0 in the tree, or the root search between root moves and while it waits for thread 0 (which may
+// itself be waiting, for the slaves of a split point, for as long as their subtrees take).
+std::atomic<bool> Polling{false};
+
+void PollInput(TState* S, int64_t Elapsed) {
+  if (Polling.exchange(true, std::memory_order_acquire)) return;
+  const int64_t Distance = Elapsed - S->LastPollTime;
+  if (Distance > 50 || Distance < -50) {
+    S->LastPollTime = Elapsed;
+    if (S->Mode == MXBoard) {
+      if (XBoardInSearchHandler && InputAvailable()) XBoardInSearchHandler(S, S->RootSide ^ 8);
+    } else if (S->Mode == MUCI) {
+      if (InputAvailable()) ProcessUCIInputWhileSearch(S);
+    }
+  }
+  Polling.store(false, std::memory_order_release);
+}
+
 }  // namespace
 
 bool CheckForStop(TState* S, bool IsRootThread, bool Force) {
@@ -52,26 +72,17 @@ bool CheckForStop(TState* S, bool IsRootThread, bool Force) {
 
 void DoCheckForStop(TState* S, bool IsRootThread) {
   const int64_t Elapsed = GetMilliseconds() - S->StartTime;
-  if (IsRootThread) {
-    const int64_t Distance = Elapsed - S->LastPollTime;
-    if (Distance > 50 || Distance < -50) {
-      S->LastPollTime = Elapsed;
-      if (S->Mode == MXBoard) {
-        if (XBoardInSearchHandler && InputAvailable()) XBoardInSearchHandler(S, S->RootSide ^ 8);
-      } else if (S->Mode == MUCI) {
-        if (InputAvailable()) ProcessUCIInputWhileSearch(S);
-      }
-    }
-  }
+  if (IsRootThread) PollInput(S, Elapsed);
   if (LimitReached(S, Elapsed, 0)) S->AbortSearch.exchange(true, std::memory_order_relaxed);
 }
 
 void CheckLimitsWhileWaiting(TState* S) {
   if (S->AbortSearch.load(std::memory_order_relaxed)) return;
+  const int64_t Elapsed = GetMilliseconds() - S->StartTime;
+  PollInput(S, Elapsed);
   // Between two checks the threads count up to a node interval and a batch each.
   const int64_t Slack = 2 * int64_t(S->NodeInterval) + 64 * int64_t(S->ThreadCount);
-  if (LimitReached(S, GetMilliseconds() - S->StartTime, Slack))
-    S->AbortSearch.exchange(true, std::memory_order_relaxed);
+  if (LimitReached(S, Elapsed, Slack)) S->AbortSearch.exchange(true, std::memory_order_relaxed);
 }
 
 void ProcessUCIInputWhileSearch(TState* S) {

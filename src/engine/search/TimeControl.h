@@ -9,10 +9,10 @@
 int64_t ThinkBudget(const TState* S);
 bool CheckForStop(TState* S, bool IsRootThread, bool Force);
 void DoCheckForStop(TState* S, bool IsRootThread);
-// The clock and node-limit test of DoCheckForStop, for the root search while it waits for a search thread:
-// it stops the think on time even when no search thread runs to count nodes.  The node limit is applied
-// only once the counting threads should have applied it themselves, so that a node-limited search stops
-// where it always did.
+// DoCheckForStop for the root search while it waits for a search thread: it stops the think on time and
+// reads the input even when no search thread runs to count nodes.  The node limit is applied only once the
+// counting threads should have applied it themselves, so that a node-limited search stops where it always
+// did.
 void CheckLimitsWhileWaiting(TState* S);
 void ProcessUCIInputWhileSearch(TState* S);
 

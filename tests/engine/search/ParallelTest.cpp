@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <future>
+#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
@@ -425,17 +426,22 @@ struct TStallCase {
   TStallPlace Place;
   int64_t NotBefore;  // ms into a 50 ms think
   const char* Fen;
+  const char* Input;  // none: the think has a deadline; else UCI input that stops an endless think
 };
 
 // Endgames reach split depth within milliseconds, so the splits come well inside the think.
 const TStallCase StallCases[] = {
-    {"OneThreadInTheTree", 1, true, 0, TStallPlace::Node, 20, "startpos"},
+    {"OneThreadInTheTree", 1, true, 0, TStallPlace::Node, 20, "startpos", nullptr},
     {"SlaveAtASplitPointSpinningMaster", 2, false, 1, TStallPlace::SplitWork, 0,
-     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"},
+     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", nullptr},
     {"SlaveAtASplitPointSleepingMaster", 2, true, 1, TStallPlace::SplitWork, 0,
-     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"},
-    {"SlaveHoldingASplitPointLock", 2, false, 1, TStallPlace::SplitLock, 0,
-     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"},
+     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", nullptr},
+    {"SlaveHoldingASplitPointLock", 2, false, 1, TStallPlace::SplitLock, 0, "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+     nullptr},
+    // Thread 0 is the one that reads input in the tree: held, "stop" must still be read.
+    {"StopWhileThreadZeroIsHeld", 1, true, 0, TStallPlace::Node, 0, "startpos", "stop\n"},
+    {"StopWhileTheSlaveOfThreadZeroIsHeld", 2, false, 1, TStallPlace::SplitWork, 0,
+     "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", "stop\n"},
 };
 
 }  // namespace
@@ -445,7 +451,20 @@ namespace {
 // One think of Budget ms with the case's thread held; false when the thread came to its place only after
 // the deadline (or never), which a slow or busy machine may cause: the caller then gives more time.
 bool ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) {
+  // With input, an endless think that the first poll of the input (50 ms in) must stop.
+  std::unique_ptr<search_test::TInputPipe> Input;
+  std::unique_ptr<search_test::TStdoutTap> Reports;
+  S->Mode = MNone;
   S->MaxThinkTime = Budget;
+  S->InfiniteSearch = false;
+  if (Case.Input) {
+    Input = std::make_unique<search_test::TInputPipe>();
+    Input->Send(Case.Input);
+    Reports = std::make_unique<search_test::TStdoutTap>();
+    S->Mode = MUCI;
+    S->MaxThinkTime = 0;
+    S->InfiniteSearch = true;
+  }
   Stall.S = S;
   Stall.Thread = Case.HeldThread;
   Stall.Place = Case.Place;
@@ -465,7 +484,8 @@ bool ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) {
     return true;
   }
   const bool Found = Done.get();
-  const int64_t Returned = GetMilliseconds(), Deadline = S->StartTime + Budget;
+  const int64_t Returned = GetMilliseconds(), Deadline = S->StartTime + (Case.Input ? 51 : Budget);
+  if (Reports) Reports->Finish();
   if (Stall.HeldAt.load() < 0 || Stall.HeldAt.load() >= Deadline) return false;
 
   EXPECT_GE(Stall.AbortSeenAt.load(), Deadline) << "the think was not stopped while the thread was held";
@@ -475,10 +495,11 @@ bool ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) {
   EXPECT_TRUE(Found);
   EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove)) << MoveToString(S->BestMove);
   std::printf(
-      "[          ] %s, %lld ms think: held %lld ms into it, stop %lld ms after the deadline, move %lld ms "
-      "after the release\n",
-      Case.Name, (long long)Budget, (long long)(Stall.HeldAt.load() - S->StartTime),
-      (long long)(Stall.AbortSeenAt.load() - Deadline), (long long)(Returned - Stall.ReleasedAt.load()));
+      "[          ] %s, %s think: held %lld ms into it, stop %lld ms after the %s, move %lld ms after the "
+      "release\n",
+      Case.Name, Case.Input ? "endless" : (std::to_string(Budget) + " ms").c_str(),
+      (long long)(Stall.HeldAt.load() - S->StartTime), (long long)(Stall.AbortSeenAt.load() - Deadline),
+      Case.Input ? "first poll" : "deadline", (long long)(Returned - Stall.ReleasedAt.load()));
   return true;
 }
 
@@ -496,7 +517,6 @@ TEST(StalledThread, ThinkStopsOnTimeAndAnswersOnRelease) {
     else SetUpPosition(S, Case.Fen);
     S->MaxDepth = 0;
     S->MaxNodes = 0;
-    S->InfiniteSearch = false;
     S->Hint = false;
     S->NodeInterval = 32768;
     // 50 ms, unless the machine is too slow or busy to bring the thread to its place by then.
