@@ -14,7 +14,7 @@ CMAKE_FLAGS = -G Ninja -DTALVARIND_WERROR=$(if $(CI),ON,OFF)
 # Suites the everyday runs leave out: the Windows build's (make test-windows) and the soak (make soak).
 LEFT_OUT   = windows|soak
 
-.PHONY: all build run check test test-release test-asan test-tsan debug lint windows test-windows fuzz soak bench xboard-match clean
+.PHONY: all build run check test test-release test-asan test-tsan debug lint windows test-windows fuzz soak bench latency xboard-match clean
 
 all: build
 
@@ -85,6 +85,11 @@ soak: build
 
 bench: build
 	./$(BUILD)/talvarind-bench perft 6
+
+# What an interface waits for (start-up, quit, stop, movetime), over LATENCY_RUNS runs; docs/latency.md.
+LATENCY_RUNS ?= 5
+latency: build
+	tools/latency --exe $(BUILD)/talvarind --runs $(LATENCY_RUNS)
 
 # A longer match in xboard against fairymax than the two games of the test suite.
 GAMES ?= 20
