@@ -108,7 +108,7 @@ TEST_F(Package, HoldsTheProgramItsManualPageAndThePluginFile) {
   std::istringstream In(Listing.Output);
   for (std::string Line; std::getline(In, Line);)
     if (!Line.empty() && Line[0] != 'd') Files.insert(Words(Line).back());
-  const std::set<std::string> Expected = {"./usr/games/talvarind", "./usr/share/man/man6/talvarind.6",
+  const std::set<std::string> Expected = {"./usr/games/talvarind", "./usr/share/man/man6/talvarind.6.gz",
                                           "./usr/share/games/plugins/xboard/talvarind.eng"};
   EXPECT_EQ(Files, Expected) << Listing.Output;
   EXPECT_NE(Listing.Output.find("-rwxr-xr-x root/root"), std::string::npos) << Listing.Output;
