@@ -8,22 +8,44 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 # The face to start: the interactive shell without ARGS, the dialogues with ARGS=uci or ARGS=xboard.
 ARGS       ?=
+# make install: PREFIX/games/talvarind, its manual page and xboard's plugin file; DESTDIR stages them.
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 
 # CI builds fail on any compiler warning.
 CMAKE_FLAGS = -G Ninja -DTALVARIND_WERROR=$(if $(CI),ON,OFF)
 # Suites the everyday runs leave out: the Windows build's (make test-windows) and the soak (make soak).
 LEFT_OUT   = windows|soak
 
-.PHONY: all build run check test test-release test-asan test-tsan debug lint windows test-windows fuzz soak bench latency xboard-match clean
+.PHONY: all build configure engine run install uninstall package check test test-release test-asan test-tsan debug lint windows test-windows fuzz soak bench latency xboard-match clean
 
 all: build
 
-build:
+configure:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The program alone, without the tests and the bench tool.
+engine: configure
+	cmake --build $(BUILD) -j $(JOBS) --target talvarind
+
+run: engine
 	./$(BUILD)/talvarind $(ARGS)
+
+# What was installed is listed in $(BUILD)/install_manifest.txt, which make uninstall removes.
+install: engine
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt | xargs -d '\n' rm -fv
+	rm -f $(BUILD)/install_manifest.txt
+
+# A Debian package of the installed files under /usr: $(BUILD)/talvarind_VERSION_ARCH.deb.
+package: engine
+	cd $(BUILD) && cpack -G DEB
 
 test: test-release test-asan test-tsan
 
@@ -83,12 +105,13 @@ SOAK_GAMES ?= 200
 soak: build
 	TALVARIND_SOAK_GAMES=$(SOAK_GAMES) ./$(BUILD)/talvarind-tests --gtest_filter='Soak.*'
 
-bench: build
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target talvarind-bench
 	./$(BUILD)/talvarind-bench perft 6
 
 # What an interface waits for (start-up, quit, stop, movetime), over LATENCY_RUNS runs; docs/latency.md.
 LATENCY_RUNS ?= 5
-latency: build
+latency: engine
 	tools/latency --exe $(BUILD)/talvarind --runs $(LATENCY_RUNS)
 
 # A longer match in xboard against fairymax than the two games of the test suite.

@@ -5,19 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "BenchPositions.h"
 #include "engine/Engine.h"
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
-#include "engine/moves/Notation.h"
-#include "engine/platform/Memory.h"
 #include "engine/platform/Timer.h"
+#include "engine/search/Bench.h"
 #include "engine/search/Parallel.h"
-#include "engine/search/Think.h"
 
 namespace {
-
-constexpr int DefaultSearchDepth = 12;
 
 int Usage() {
   std::fprintf(stderr,
@@ -58,54 +53,24 @@ int RunPerft(int argc, char** argv) {
   return 0;
 }
 
-std::vector<std::string> BenchFens(int First, int argc, char** argv) {
+std::vector<std::string> Arguments(int First, int argc, char** argv) {
   std::vector<std::string> Fens;
   for (int I = First; I < argc; I++) Fens.emplace_back(argv[I]);
-  if (Fens.empty())
-    for (const char* Fen : BenchPositions) Fens.emplace_back(Fen);
   return Fens;
 }
 
-// Searches each position to a fixed depth; prints "<Label> NODES MS NPS BESTMOVE" per position and a total,
-// and returns the total milliseconds.
-int64_t SearchPositions(const std::vector<std::string>& Fens, int Depth, const std::string& Label) {
-  State.Mode = MNone;
-  State.MaxDepth = Depth;
-  State.MaxNodes = 0;
-  State.MaxTime = 0;
-  int64_t TotalNodes = 0, TotalMilliseconds = 0;
-  for (const std::string& Fen : Fens) {
-    InitStandardBoard(&State);
-    SetPosition(&State.Position, Fen);
-    State.HistoryPly = 0;
-    // A new game wipes the table and faults it in again behind the caller: not search time.
-    WaitForPopulate();
-    const THighResTime Start = HighResTimerGetTime();
-    Think(&State);
-    const int64_t Milliseconds = HighResTimeToMilliseconds(HighResTimerGetTime() - Start);
-    const int64_t Nodes = State.TotalNodes.load();
-    TotalNodes += Nodes;
-    TotalMilliseconds += Milliseconds;
-    std::printf("%s %lld %lld %lld %s\n", Label.c_str(), (long long)Nodes, (long long)Milliseconds,
-                (long long)(Milliseconds > 0 ? Nodes * 1000 / Milliseconds : Nodes * 1000),
-                MoveToString(State.BestMove).c_str());
-    std::fflush(stdout);
-  }
-  std::printf("total %lld %lld %lld\n", (long long)TotalNodes, (long long)TotalMilliseconds,
-              (long long)(TotalMilliseconds > 0 ? TotalNodes * 1000 / TotalMilliseconds : TotalNodes * 1000));
-  return TotalMilliseconds;
+void PrintTotal(const TBenchTotal& Total) {
+  std::printf("total %lld %lld %lld\n", (long long)Total.Nodes, (long long)Total.Milliseconds,
+              (long long)Total.NodesPerSecond());
 }
 
 // Each FEN is one argument (quote it), or the fixed benchmark set when none is given.
 int RunSearch(int argc, char** argv) {
   // The depth may be left out: the default depth's total is the signature kept in bench/signature.txt.
-  int Depth = DefaultSearchDepth;
+  int Depth = DefaultBenchDepth;
   const bool DepthGiven = argc >= 3 && ParseDepth(argv[2], Depth);
   if (Depth < 1) return Usage();
-  // One search thread, and the idle ones asleep, so that the node counts repeat exactly.
-  State.UsedThreadCount = 1;
-  State.UseThreadSleeping = true;
-  SearchPositions(BenchFens(DepthGiven ? 3 : 2, argc, argv), Depth, "search " + std::to_string(Depth));
+  PrintTotal(RunBench(&State, Depth, Arguments(DepthGiven ? 3 : 2, argc, argv)));
   return 0;
 }
 
@@ -124,8 +89,12 @@ int RunSmp(int argc, char** argv) {
     State.Threads[I]->IdleTicks.store(0);
     State.Threads[I]->Splits.Reset();
   }
-  const int64_t Milliseconds =
-      SearchPositions(BenchFens(4, argc, argv), Depth, "smp " + std::to_string(Depth) + " " + std::to_string(Threads));
+  std::vector<std::string> Fens = Arguments(4, argc, argv);
+  if (Fens.empty()) Fens.assign(std::begin(BenchPositions), std::end(BenchPositions));
+  const TBenchTotal Total =
+      SearchPositions(&State, Fens, Depth, "smp " + std::to_string(Depth) + " " + std::to_string(Threads));
+  PrintTotal(Total);
+  const int64_t Milliseconds = Total.Milliseconds;
   // Where the time went: each thread's share spent waiting for work, and the splits it made.
   for (int I = 0; I < Threads; I++) {
     const TParallelThread* T = State.Threads[I];

@@ -1,0 +1,42 @@
+#include "engine/search/Bench.h"
+
+#include <cstdio>
+
+#include "engine/board/Position.h"
+#include "engine/moves/Notation.h"
+#include "engine/platform/Memory.h"
+#include "engine/platform/Timer.h"
+#include "engine/search/Think.h"
+
+TBenchTotal SearchPositions(TState* S, const std::vector<std::string>& Fens, int Depth, const std::string& Label) {
+  S->Mode = MNone;
+  S->MaxDepth = Depth;
+  S->MaxNodes = 0;
+  S->MaxTime = 0;
+  TBenchTotal Total;
+  for (const std::string& Fen : Fens) {
+    InitStandardBoard(S);
+    SetPosition(&S->Position, Fen);
+    S->HistoryPly = 0;
+    // A new game wipes the table and faults it in again behind the caller: not search time.
+    WaitForPopulate();
+    const THighResTime Start = HighResTimerGetTime();
+    Think(S);
+    const int64_t Milliseconds = HighResTimeToMilliseconds(HighResTimerGetTime() - Start);
+    const TBenchTotal One{S->TotalNodes.load(), Milliseconds};
+    Total.Nodes += One.Nodes;
+    Total.Milliseconds += One.Milliseconds;
+    std::printf("%s %lld %lld %lld %s\n", Label.c_str(), (long long)One.Nodes, (long long)One.Milliseconds,
+                (long long)One.NodesPerSecond(), MoveToString(S->BestMove).c_str());
+    std::fflush(stdout);
+  }
+  return Total;
+}
+
+TBenchTotal RunBench(TState* S, int Depth, std::vector<std::string> Fens) {
+  if (Fens.empty()) Fens.assign(std::begin(BenchPositions), std::end(BenchPositions));
+  // Idle threads asleep as well, so that they never touch the table meanwhile.
+  S->UsedThreadCount = 1;
+  S->UseThreadSleeping = true;
+  return SearchPositions(S, Fens, Depth, "search " + std::to_string(Depth));
+}
