@@ -213,100 +213,170 @@ void SelfPlay(TState* S) {
   S->StartTime = GetMilliseconds();
 }
 
+// One typed command: its word in upper case, the rest of the line, and the whole line. A handler answers
+// whether the board is to be drawn again.
+struct TShellLine {
+  TState* S;
+  const std::string& Word;
+  std::string& Rest;
+  const std::string& Whole;
+};
+
+bool Dialogue(TShellLine& C) {
+  if (C.Word == "XBOARD") XBoard(C.S);
+  else UCI(C.S, C.Whole);
+  // A dialogue returns on its "quit" or when its input has ended; either way the program is done.
+  C.S->Quit = true;
+  return true;
+}
+
+bool NewGame(TShellLine& C) {
+  TState* S = C.S;
+  InitBoard(S);
+  S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+  S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+  S->StartTime = GetMilliseconds();
+  return true;
+}
+
+bool Find(TShellLine& C) {
+  const bool Played = ThinkAndExecute(C.S);
+  C.S->StartTime = GetMilliseconds();
+  return Played;
+}
+
+bool Evaluate(TShellLine& C) {
+  std::printf("%d\n", C.Word == "EVAL" ? Eval(&C.S->Position) : EvalFast(&C.S->Position));
+  C.S->StartTime = GetMilliseconds();
+  return false;
+}
+
+bool Undo(TShellLine& C) { return MakeUndoMove(&C.S->Position); }
+
+bool History(TShellLine& C) {
+  PrintHistory(C.S);
+  return false;
+}
+
+bool Legal(TShellLine& C) {
+  PrintLegalMoves(C.S);
+  return false;
+}
+
+bool Quit(TShellLine& C) {
+  C.S->Quit = true;
+  return true;
+}
+
+// Self-play itself belongs to the loop, for the exact line "self" only.
+bool Redraw(TShellLine&) { return true; }
+
+bool Depth(TShellLine& C) {
+  ReadValue(C.S, C.Rest, "Maximal depth (", C.S->MaxDepth, C.S->MaxDepth);
+  return true;
+}
+
+bool Perft(TShellLine& C) { return RunPerft(C.S, C.Rest); }
+
+bool Threads(TShellLine& C) {
+  TState* S = C.S;
+  if (ReadValue(S, C.Rest, "Maximal threads (", S->UsedThreadCount, S->MaxThreadCount)) {
+    const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
+    S->UsedThreadCount = Used < 1 ? 1 : Used;
+  }
+  return true;
+}
+
+bool ThreadSleeping(TShellLine& C) {
+  bool Yes = false;
+  if (ReadYesNo(C.S, C.Rest, "Should threads can sleeping [y/n] ", C.S->UseThreadSleeping != 0, Yes))
+    C.S->UseThreadSleeping = Yes;
+  return true;
+}
+
+bool FastEval(TShellLine& C) {
+  bool Yes = false;
+  if (ReadYesNo(C.S, C.Rest, "Should use fast evaluation [y/n] ", C.S->UseFastEval != 0, Yes)) C.S->UseFastEval = Yes;
+  return true;
+}
+
+bool Time(TShellLine& C) {
+  TState* S = C.S;
+  if (ReadValue(S, C.Rest, "Maximal time in milliseconds (", S->MaxTime, S->MaxTime))
+    S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+  S->StartTime = GetMilliseconds();
+  return true;
+}
+
+bool TimeIncrement(TShellLine& C) {
+  TState* S = C.S;
+  if (ReadValue(S, C.Rest, "Time increment in milliseconds (", S->TimeIncrement[0], S->TimeIncrement[0]))
+    S->TimeIncrement[1] = S->TimeIncrement[0];
+  S->StartTime = GetMilliseconds();
+  return true;
+}
+
+bool Moves(TShellLine& C) {
+  TState* S = C.S;
+  if (ReadValue(S, C.Rest, "Max moves (", S->MaxMoves, S->MaxMoves)) S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+  return true;
+}
+
+bool Nodes(TShellLine& C) {
+  ReadValue(C.S, C.Rest, "Max nodes (", C.S->MaxNodes, C.S->MaxNodes);
+  return true;
+}
+
+bool Position(TShellLine& C) { return SetUpPosition(C.S, C.Rest); }
+
+bool PrintHelp(TShellLine&) {
+  for (const auto& Entry : Help) std::printf("%-15s%s\n", Entry[0], Entry[1]);
+  Say("otherwise move like a2a3 or a7a8q (\"nbrq\" as last char for promotion)");
+  return false;
+}
+
+struct TShellCommand {
+  const char* Word;
+  bool (*Handler)(TShellLine&);
+};
+
+constexpr TShellCommand Commands[] = {
+    {"XBOARD", Dialogue},
+    {"UCI", Dialogue},
+    {"NEW", NewGame},
+    {"FIND", Find},
+    {"EVAL", Evaluate},
+    {"EVALFAST", Evaluate},
+    {"UNDO", Undo},
+    {"HIST", History},
+    {"LEGAL", Legal},
+    {"QUIT", Quit},
+    {"EXIT", Quit},
+    {"SELF", Redraw},
+    {"VIEW", Redraw},
+    {"DEPTH", Depth},
+    {"PERFT", Perft},
+    {"THREADS", Threads},
+    {"THREADSLEEPING", ThreadSleeping},
+    {"FASTEVAL", FastEval},
+    {"TIME", Time},
+    {"TIMEINC", TimeIncrement},
+    {"MOVES", Moves},
+    {"NODES", Nodes},
+    {"POSITION", Position},
+    {"HELP", PrintHelp},
+};
+
 }  // namespace
 
 bool ParseAndExecute(TState* S, std::string Line) {
   const std::string Whole = Line;
-  const std::string Command = Upper(NextWord(Line)).substr(0, 32);
-  bool Yes = false;
-
-  if (Command == "XBOARD" || Command == "UCI") {
-    if (Command == "XBOARD") XBoard(S);
-    else UCI(S, Whole);
-    // A dialogue returns on its "quit" or when its input has ended; either way the program is done.
-    S->Quit = true;
-    return true;
-  }
-  if (Command == "NEW") {
-    InitBoard(S);
-    S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
-    S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
-    S->StartTime = GetMilliseconds();
-    return true;
-  }
-  if (Command == "FIND") {
-    const bool Played = ThinkAndExecute(S);
-    S->StartTime = GetMilliseconds();
-    return Played;
-  }
-  if (Command == "EVAL" || Command == "EVALFAST") {
-    std::printf("%d\n", Command == "EVAL" ? Eval(&S->Position) : EvalFast(&S->Position));
-    S->StartTime = GetMilliseconds();
-    return false;
-  }
-  if (Command == "UNDO") return MakeUndoMove(&S->Position);
-  if (Command == "HIST") {
-    PrintHistory(S);
-    return false;
-  }
-  if (Command == "LEGAL") {
-    PrintLegalMoves(S);
-    return false;
-  }
-  if (Command == "QUIT" || Command == "EXIT") {
-    S->Quit = true;
-    return true;
-  }
-  // Self-play itself belongs to the loop, for the exact line "self" only.
-  if (Command == "SELF" || Command == "VIEW") return true;
-  if (Command == "DEPTH") {
-    ReadValue(S, Line, "Maximal depth (", S->MaxDepth, S->MaxDepth);
-    return true;
-  }
-  if (Command == "PERFT") return RunPerft(S, Line);
-  if (Command == "THREADS") {
-    if (ReadValue(S, Line, "Maximal threads (", S->UsedThreadCount, S->MaxThreadCount)) {
-      const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
-      S->UsedThreadCount = Used < 1 ? 1 : Used;
-    }
-    return true;
-  }
-  if (Command == "THREADSLEEPING") {
-    if (ReadYesNo(S, Line, "Should threads can sleeping [y/n] ", S->UseThreadSleeping != 0, Yes))
-      S->UseThreadSleeping = Yes;
-    return true;
-  }
-  if (Command == "FASTEVAL") {
-    if (ReadYesNo(S, Line, "Should use fast evaluation [y/n] ", S->UseFastEval != 0, Yes)) S->UseFastEval = Yes;
-    return true;
-  }
-  if (Command == "TIME") {
-    if (ReadValue(S, Line, "Maximal time in milliseconds (", S->MaxTime, S->MaxTime))
-      S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
-    S->StartTime = GetMilliseconds();
-    return true;
-  }
-  if (Command == "TIMEINC") {
-    if (ReadValue(S, Line, "Time increment in milliseconds (", S->TimeIncrement[0], S->TimeIncrement[0]))
-      S->TimeIncrement[1] = S->TimeIncrement[0];
-    S->StartTime = GetMilliseconds();
-    return true;
-  }
-  if (Command == "MOVES") {
-    if (ReadValue(S, Line, "Max moves (", S->MaxMoves, S->MaxMoves)) S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
-    return true;
-  }
-  if (Command == "NODES") {
-    ReadValue(S, Line, "Max nodes (", S->MaxNodes, S->MaxNodes);
-    return true;
-  }
-  if (Command == "POSITION") return SetUpPosition(S, Line);
-  if (Command == "HELP") {
-    for (const auto& Entry : Help) std::printf("%-15s%s\n", Entry[0], Entry[1]);
-    Say("otherwise move like a2a3 or a7a8q (\"nbrq\" as last char for promotion)");
-    return false;
-  }
-  return EnterMove(S, Command);
+  const std::string Word = Upper(NextWord(Line)).substr(0, 32);
+  TShellLine C{S, Word, Line, Whole};
+  for (const TShellCommand& Command : Commands)
+    if (Word == Command.Word) return Command.Handler(C);
+  // Anything else is a move.
+  return EnterMove(S, Word);
 }
 
 void ShellInterface(TState* S) {
