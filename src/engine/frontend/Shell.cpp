@@ -125,19 +125,9 @@ void PrintHistory(const TState* S) {
 }
 
 void PrintLegalMoves(TState* S) {
-  TPosition* P = &S->Position;
   TMoveBuffer Moves;
-  GenerateQuietMoves(P, GenerateCaptureMoves(P, Moves));
-  int Count = 0;
-  for (int I = 0; I < MaxMoves && Moves[I]; I++) {
-    TUndoMove Undo;
-    DoMakeMove(P, Moves[I], &Undo);
-    const bool Illegal = IsIllegal(P);
-    DoUndoMove(P, &Undo);
-    if (Illegal) continue;
-    Count++;
-    std::printf("%s%c", MoveToString(Moves[I]).c_str(), Count % 16 == 0 ? '\n' : ' ');
-  }
+  const int Count = GenerateLegalMoves(&S->Position, Moves);
+  for (int I = 0; I < Count; I++) std::printf("%s%c", MoveToString(Moves[I]).c_str(), (I + 1) % 16 == 0 ? '\n' : ' ');
   if (Count % 16 != 0) std::fputc('\n', stdout);
 }
 

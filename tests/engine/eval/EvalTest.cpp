@@ -137,18 +137,11 @@ std::vector<std::string> PlayedFens(TState* S) {
   for (const std::string& Start : VariedFens) {
     TPosition P = PositionFrom(S, Start);
     for (int Ply = 0; Ply < 60; ++Ply) {
-      TMoves Moves;
-      GenerateQuietMoves(&P, GenerateCaptureMoves(&P, Moves));
-      std::vector<TMove> Legal;
-      for (TMove* M = Moves; *M; ++M) {
-        TUndoMove Undo;
-        DoMakeMove(&P, *M, &Undo);
-        if (!IsIllegal(&P)) Legal.push_back(*M);
-        DoUndoMove(&P, &Undo);
-      }
-      if (Legal.empty()) break;
+      TMoveBuffer Moves;
+      const int Count = GenerateLegalMoves(&P, Moves);
+      if (Count == 0) break;
       TUndoMove Undo;
-      DoMakeMove(&P, Legal[Random() % Legal.size()], &Undo);
+      DoMakeMove(&P, Moves[Random() % unsigned(Count)], &Undo);
       Result.push_back(BoardFen(&P));
     }
   }
