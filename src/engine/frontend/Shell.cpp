@@ -8,6 +8,7 @@
 #include "engine/eval/Eval.h"
 #include "engine/frontend/BoardDisplay.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Settings.h"
 #include "engine/frontend/UCI.h"
 #include "engine/frontend/Words.h"
 #include "engine/frontend/XBoard.h"
@@ -255,10 +256,8 @@ bool ParseAndExecute(TState* S, std::string Line) {
   }
   if (Command == "PERFT") return RunPerft(S, Line);
   if (Command == "THREADS") {
-    if (ReadValue(S, Line, "Maximal threads (", S->UsedThreadCount, S->MaxThreadCount)) {
-      const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
-      S->UsedThreadCount = Used < 1 ? 1 : Used;
-    }
+    if (ReadValue(S, Line, "Maximal threads (", S->UsedThreadCount, S->MaxThreadCount))
+      SetThreadLimit(S, S->MaxThreadCount);
     return true;
   }
   if (Command == "THREADSLEEPING") {

@@ -7,6 +7,7 @@
 #include "engine/board/Position.h"
 #include "engine/frontend/BoardDisplay.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Settings.h"
 #include "engine/frontend/Words.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
@@ -179,11 +180,7 @@ void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoard
       else S->AbortSearch = true;
     }
   } else if (Cmd == "cores") {
-    if (Allowed() && Number(N)) {
-      S->MaxThreadCount = N < S->ThreadCount ? N : S->ThreadCount;
-      const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
-      S->UsedThreadCount = Used < 1 ? 1 : Used;
-    }
+    if (Allowed() && Number(N)) SetThreadLimit(S, N);
   } else if (Cmd == "setboard") {
     if (Allowed()) {
       Trim(Line);
