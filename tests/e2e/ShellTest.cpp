@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "Replay.h"
 #include "TestSupport.h"
 #include "engine/board/PositionChecks.h"
+#include "engine/frontend/Settings.h"
 #include "engine/frontend/Shell.h"
 #include "engine/moves/GameEnd.h"
 
@@ -58,18 +60,11 @@ class ShellState : public ::testing::Test {
  protected:
   void SetUp() override {
     S = TestState();
-    S->MaxDepth = 14;
+    Guard = std::make_unique<TStateGuard>(S);
+    S->MaxDepth = DefaultShellDepth;
   }
   void TearDown() override {
-    S->Quit = false;
-    S->MaxDepth = 14;
-    S->MaxNodes = 0;
-    S->MaxTime = 0;
-    S->MaxMoves = 1;
-    S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
-    S->UseFastEval = false;
-    S->UseThreadSleeping = false;
-    S->MaxThreadCount = S->UsedThreadCount = S->ThreadCount;
+    Guard.reset();
     ParkInput();
     TestState();
   }
@@ -77,6 +72,7 @@ class ShellState : public ::testing::Test {
   std::string Shell(const std::string& Input) {
     return e2e::RunInProcess(S, Input, [&] { ShellInterface(S); });
   }
+  std::unique_ptr<TStateGuard> Guard;
   TState* S = nullptr;
 };
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <memory>
 #include <random>
 #include <regex>
 #include <string>
@@ -544,33 +545,10 @@ class UciState : public ::testing::Test {
  protected:
   void SetUp() override {
     S = TestState();
-    Saved.MaxDepth = S->MaxDepth;
-    Saved.MaxMoves = S->MaxMoves;
-    Saved.MaxNodes = S->MaxNodes;
-    Saved.MaxTime = S->MaxTime;
-    Saved.MaxThreadCount = S->MaxThreadCount;
-    Saved.UsedThreadCount = S->UsedThreadCount;
-    Saved.UseThreadSleeping = S->UseThreadSleeping;
-    Saved.UseFastEval = S->UseFastEval;
-    Saved.Pondering = S->Pondering;
-    Saved.Mode = S->Mode;
-    Saved.DumpState = S->DumpState;
-    Saved.NodeInterval = S->NodeInterval;
+    Guard = std::make_unique<TStateGuard>(S);
   }
   void TearDown() override {
-    S->MaxDepth = Saved.MaxDepth;
-    S->MaxMoves = Saved.MaxMoves;
-    S->MaxNodes = Saved.MaxNodes;
-    S->MaxTime = Saved.MaxTime;
-    S->MaxThreadCount = Saved.MaxThreadCount;
-    S->UsedThreadCount = Saved.UsedThreadCount;
-    S->UseThreadSleeping = Saved.UseThreadSleeping;
-    S->UseFastEval = Saved.UseFastEval;
-    S->Pondering = Saved.Pondering;
-    S->Mode = Saved.Mode;
-    S->DumpState = Saved.DumpState;
-    S->NodeInterval = Saved.NodeInterval;
-    S->Quit = false;
+    Guard.reset();
     ParkInput();
     TestState();
   }
@@ -580,11 +558,7 @@ class UciState : public ::testing::Test {
     return e2e::RunInProcess(S, Input, [&] { UCI(S, FirstLine); });
   }
 
-  struct {
-    int32_t MaxDepth, MaxMoves, MaxNodes, MaxThreadCount, UsedThreadCount, UseThreadSleeping, UseFastEval, Pondering,
-        Mode, DumpState, NodeInterval;
-    int64_t MaxTime;
-  } Saved;
+  std::unique_ptr<TStateGuard> Guard;
   TState* S = nullptr;
 };
 

@@ -36,8 +36,7 @@ const char* const Positions[] = {
 // Rebuilds the pool with a given number of threads for one test, and the usual pool afterwards.
 class PoolOf {
  public:
-  explicit PoolOf(int Threads) : S(TestState()) {
-    Saved = {S->MaxDepth, S->MaxNodes, S->MaxTime, S->Mode, S->UseThreadSleeping.load()};
+  explicit PoolOf(int Threads) : S(TestState()), Guard(S) {
     ParallelDone(S);
     ParallelInit(S, Threads);
     S->Mode = MNone;
@@ -46,21 +45,11 @@ class PoolOf {
   ~PoolOf() {
     ParallelDone(S);
     ParallelInit(S);
-    S->MaxDepth = Saved.MaxDepth;
-    S->MaxNodes = Saved.MaxNodes;
-    S->MaxTime = Saved.MaxTime;
-    S->Mode = Saved.Mode;
-    S->UseThreadSleeping = Saved.Sleeping;
-    S->AbortSearch = false;
   }
   TState* S;
 
  private:
-  struct {
-    int32_t MaxDepth, MaxNodes;
-    int64_t MaxTime;
-    int32_t Mode, Sleeping;
-  } Saved;
+  TStateGuard Guard;
 };
 
 // A think that must come back: a hang fails the test instead of stalling the suite.
