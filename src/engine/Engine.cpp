@@ -5,9 +5,9 @@
 
 #include "engine/board/BitOps.h"
 #include "engine/board/Hash.h"
+#include "engine/board/PieceSquare.h"
 #include "engine/board/Position.h"
 #include "engine/board/Tables.h"
-#include "engine/eval/PieceSquare.h"
 #include "engine/platform/Memory.h"
 #include "engine/platform/Sync.h"
 #include "engine/platform/Timer.h"

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "engine/board/Hash.h"
+#include "engine/board/PieceSquare.h"
 #include "engine/core/Types.h"
-#include "engine/eval/PieceSquare.h"
 
 // The scores alone: everything but the board, the bitboards and the keys.
 inline void AddPieceScores(TPosition* P, int Code, int Square) {

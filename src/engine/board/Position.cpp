@@ -5,7 +5,6 @@
 #include "engine/board/PieceContrib.h"
 #include "engine/core/State.h"
 #include "engine/platform/Memory.h"
-#include "engine/search/TransTable.h"
 
 namespace {
 
