@@ -30,6 +30,15 @@ TState* TestStateWith(std::string_view Fen) {
   return S;
 }
 
+bool SanitizedRun() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return true;
+#else
+  const char* Value = std::getenv("TALVARIND_SANITIZED");
+  return Value != nullptr && *Value != '\0' && std::string_view(Value) != "0";
+#endif
+}
+
 void WriteAll(int Fd, std::string_view Text) {
   while (!Text.empty()) {
     const ssize_t Count = write(Fd, Text.data(), Text.size());

@@ -13,6 +13,11 @@ TState* TestState();
 // TestState() with the position set from FEN text (or "startpos") and an empty game record.
 TState* TestStateWith(std::string_view Fen);
 
+// Whether this run is checked rather than timed: a build with AddressSanitizer or ThreadSanitizer, or
+// TALVARIND_SANITIZED set to anything but empty or "0" (the sanitizer and debug runs of the Makefile set
+// it). Deep counts and long loops are cut down there, and waits for the engine are longer.
+bool SanitizedRun();
+
 // Writes all of Text to a file descriptor (a failure is reported to the running test).
 void WriteAll(int Fd, std::string_view Text);
 // Leaves the input layer on an empty pipe whose writer is gone, so that nothing later waits on it.

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
+#include "engine/board/PositionCheck.h"
 #include "engine/board/PositionChecks.h"
 #include "engine/core/State.h"
 
@@ -96,7 +97,7 @@ TEST(CoreState, StartUpDefaults) {
   EXPECT_EQ(P.MaterialScores[SBlack], 4105);
   EXPECT_EQ(P.KingPosition[SWhite], SQ_E1);
   EXPECT_EQ(P.KingPosition[SBlack], SQ_E8);
-  EXPECT_TRUE(DerivedFieldsMatchBoard(P));
+  EXPECT_EQ(PositionFaults(&P, true), "");
 }
 
 TEST(CoreState, ResetGivesTheInitialPositionAndClocks) {
@@ -120,7 +121,7 @@ TEST(CoreState, ResetGivesTheInitialPositionAndClocks) {
   EXPECT_EQ(S->TimeLeft[0], S->MaxTime);
   EXPECT_EQ(S->TimeLeft[1], S->MaxTime);
   EXPECT_EQ(S->TimeIncrement[0], 0);
-  EXPECT_TRUE(DerivedFieldsMatchBoard(P));
+  EXPECT_EQ(PositionFaults(&P, true), "");
   // The key of a set-up position covers the pieces only.
   uint64_t Pieces = 0;
   for (int Sq = 0; Sq < 64; Sq++) Pieces ^= HashPieces[P.Board[Sq]][Sq];
