@@ -54,6 +54,12 @@ inline void RemovePiece(TPosition* P, int Code, int Square) {
   RemovePieceScores(P, Code, Square);
 }
 
+// The piece a capture takes: the mover already stands on its square, so the board is left alone.
+inline void RemoveCapturedPiece(TPosition* P, int Code, int Square) {
+  TogglePieceBits(P, Code, Square);
+  RemovePieceScores(P, Code, Square);
+}
+
 inline void MovePiece(TPosition* P, int Code, int From, int To) {
   P->Board[From] = 0;
   P->Board[To] = uint8_t(Code);

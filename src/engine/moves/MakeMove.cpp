@@ -50,17 +50,17 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
     P->EnPassant = -1;
   }
 
+  MovePiece(P, Piece, From, To);
+  Hash ^= HashPieces[Piece][From] ^ HashPieces[Piece][To];
+  if (PieceType == PPawn) P->PawnHash ^= HashPieces[Piece][From] ^ HashPieces[Piece][To];
+  if (PieceType == PKing) P->KingPosition[Us >> 3] = uint8_t(To);
   if (Captured) {
-    RemovePiece(P, Captured, To);
+    RemoveCapturedPiece(P, Captured, To);
     Hash ^= HashPieces[Captured][To];
     if ((Captured & 7) == PPawn) P->PawnHash ^= HashPieces[Captured][To];
     // Only a position set up with a king en prise lets a king be taken.
     if ((Captured & 7) == PKing) FollowRemainingKing(P, Captured & 8);
   }
-  MovePiece(P, Piece, From, To);
-  Hash ^= HashPieces[Piece][From] ^ HashPieces[Piece][To];
-  if (PieceType == PPawn) P->PawnHash ^= HashPieces[Piece][From] ^ HashPieces[Piece][To];
-  if (PieceType == PKing) P->KingPosition[Us >> 3] = uint8_t(To);
 
   switch (Type) {
     case MTNormal: break;
