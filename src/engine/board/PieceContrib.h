@@ -41,7 +41,7 @@ inline void TogglePieceBits(TPosition* P, int Code, int Square) {
 
 // A piece put on, taken off or moved between squares: the board, the colour and piece bitboards and the
 // scores.  The keys, the occupied set and the king squares stay with the caller, which updates them once
-// per move.  Make and unmake call these in mirror order.
+// per move.  Unmake takes back what make did with the same helpers.
 inline void AddPiece(TPosition* P, int Code, int Square) {
   P->Board[Square] = uint8_t(Code);
   TogglePieceBits(P, Code, Square);

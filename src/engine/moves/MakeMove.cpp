@@ -119,7 +119,8 @@ void DoUndoMove(TPosition* P, const TUndoMove* Undo) {
   P->Hash = Undo->Hash;
   P->PawnHash = Undo->PawnHash;
 
-  // The make's steps taken back last to first.
+  // The make's steps taken back: the castling rook, en-passant pawn or promotion first, then the mover,
+  // whose square the captured piece gets back.
   if (Type == MTCastle) {
     int RookFrom, RookTo;
     CastleRookSquares(From, To, RookFrom, RookTo);
