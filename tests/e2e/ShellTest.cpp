@@ -15,9 +15,9 @@
 
 #include "EngineProcess.h"
 #include "InProcess.h"
+#include "PositionChecks.h"
 #include "Replay.h"
 #include "TestSupport.h"
-#include "engine/board/PositionChecks.h"
 #include "engine/frontend/Settings.h"
 #include "engine/frontend/Shell.h"
 #include "engine/moves/GameEnd.h"

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "PositionChecks.h"
 #include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
 #include "engine/board/PositionCheck.h"
-#include "engine/board/PositionChecks.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 

@@ -2,11 +2,11 @@
 
 #include <random>
 
+#include "PositionChecks.h"
 #include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
 #include "engine/board/PositionCheck.h"
-#include "engine/board/PositionChecks.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
 

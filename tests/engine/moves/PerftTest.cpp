@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "PositionChecks.h"
 #include "TestSupport.h"
-#include "engine/board/PositionChecks.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/PerftCounts.h"
 

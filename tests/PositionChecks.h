@@ -1,4 +1,4 @@
-// Checks on whole positions shared by the board and move tests.
+// Position comparisons and move-list helpers shared by the tests of several folders.
 #pragma once
 
 #include <gtest/gtest.h>
