@@ -22,6 +22,7 @@
 #include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Settings.h"
 #include "engine/frontend/UCI.h"
 
 namespace {
@@ -434,7 +435,7 @@ std::vector<std::string> LongRandomGame(int HalfMoves) {
         Open = false;
         break;
       }
-      const std::string Move = Legal[Random() % Legal.size()];
+      const std::string& Move = Legal[Random() % Legal.size()];
       Game.push_back(Move);
       S = e2e::Replay(Game);
     }
@@ -565,7 +566,7 @@ class UciState : public ::testing::Test {
 TEST_F(UciState, StartSetsTheDialogueUp) {
   S->Mode = MNone;
   S->DumpState = false;
-  S->MaxDepth = 14;
+  S->MaxDepth = DefaultShellDepth;
   e2e::Replay({"e2e4", "e7e5"});
   EXPECT_EQ(Dialogue(""), "");
   EXPECT_EQ(S->Mode, MUCI);
