@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "e2e/EngineProcess.h"
+#include "EngineProcess.h"
 
 TEST(EngineStartup, TableThatCannotBeAllocatedEndsTheProgramCleanly) {
   // Sanitizer runtimes reserve terabytes of address space and cannot run under a small limit.
