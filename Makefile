@@ -67,8 +67,7 @@ test-asan:
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE '$(LEFT_OUT)'
 
-# The tests that run threads together once more under ThreadSanitizer.
-TSAN_SUITES = ParallelSearch|SplitPoints|Search|Root|Think|TimeControl|SimpleSemaphore|ParallelLock|AtomicBit|ThreadTest|TransTable|PawnHash|Uci|XBoard|ShellState
+# The suites labelled "threads" (all but those of the single-threaded folders) once more under ThreadSanitizer.
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/Engine.h"
 #include "engine/board/Position.h"
 #include "engine/board/PositionCheck.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Settings.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
@@ -48,20 +50,9 @@ std::vector<std::string> InputLines(std::string_view Data) {
 }
 
 void ResetState(TState* S) {
-  S->Quit = false;
-  S->AbortSearch = false;
-  S->PonderSearch = false;
-  S->Pondering = false;
-  S->StopOnPonderHit = false;
-  S->MaxThreadCount = S->UsedThreadCount = S->ThreadCount;
-  S->UseThreadSleeping = false;
-  S->UseFastEval = false;
-  S->DumpState = false;
-  S->Mode = MNone;
-  S->MaxDepth = 14;
-  S->MaxNodes = 0;
-  S->MaxTime = 0;
-  S->MaxMoves = 1;
+  // As the program starts.
+  SetStateDefaults(S);
+  S->MaxDepth = DefaultShellDepth;
   S->TranspositionTableDirty = false;
   InitBoard(S);
 }

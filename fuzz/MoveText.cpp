@@ -23,9 +23,7 @@ TMove Named(TPosition* P, std::string_view Text) {
   if (Wanted.size() != 4 && Wanted.size() != 5) return 0;
   if (Wanted.size() == 5 && std::string_view("bknpqr").find(Wanted[4]) == std::string_view::npos) return 0;
   TMoveBuffer Moves;
-  GenerateQuietMoves(P, GenerateCaptureMoves(P, Moves));
-  for (int I = 0; Moves[I]; I++) {
-    if (!LeavesKingSafe(P, Moves[I])) continue;
+  for (int I = 0, Count = GenerateLegalMoves(P, Moves); I < Count; I++) {
     const std::string Text = MoveToString(Moves[I]);
     if (Text.compare(0, 4, Wanted, 0, 4) != 0) continue;
     if (!MoveIsPromotion(Moves[I])) return Moves[I];

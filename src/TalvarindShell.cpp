@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/Engine.h"
+#include "engine/frontend/Settings.h"
 #include "engine/frontend/Shell.h"
 #include "engine/frontend/UCI.h"
 #include "engine/frontend/XBoard.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
   }
   EngineStartup();
   if (!InitState(&State)) return 1;
-  State.MaxDepth = 14;
+  State.MaxDepth = DefaultShellDepth;
   if (std::strcmp(Face, "xboard") == 0) {
     std::printf("\n");
     XBoard(&State);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "FuzzSupport.h"
 #include "engine/Engine.h"
@@ -29,6 +30,15 @@ TState* TestStateWith(std::string_view Fen) {
   return S;
 }
 
+bool SanitizedRun() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return true;
+#else
+  const char* Value = std::getenv("TALVARIND_SANITIZED");
+  return Value != nullptr && *Value != '\0' && std::string_view(Value) != "0";
+#endif
+}
+
 void WriteAll(int Fd, std::string_view Text) {
   while (!Text.empty()) {
     const ssize_t Count = write(Fd, Text.data(), Text.size());
@@ -42,3 +52,69 @@ void WriteAll(int Fd, std::string_view Text) {
 
 // The fuzz targets park the input layer between inputs the same way.
 void ParkInput() { fuzz::ParkInput(); }
+
+TStateGuard::TStateGuard(TState* S)
+    : S(S),
+      MaxDepth(S->MaxDepth),
+      MaxMoves(S->MaxMoves),
+      MaxNodes(S->MaxNodes),
+      Hint(S->Hint),
+      InfiniteSearch(S->InfiniteSearch),
+      Pondering(S->Pondering),
+      NodeInterval(S->NodeInterval),
+      MaxThreadCount(S->MaxThreadCount),
+      UsedThreadCount(S->UsedThreadCount),
+      UseThreadSleeping(S->UseThreadSleeping),
+      UseFastEval(S->UseFastEval),
+      Mode(S->Mode),
+      DumpState(S->DumpState),
+      Dumped(S->Dumped),
+      IterativeDepth(S->IterativeDepth),
+      CheckCounter(S->CheckCounter),
+      MaxThinkTime(S->MaxThinkTime),
+      MaxTime(S->MaxTime),
+      StartTime(S->StartTime),
+      LastPollTime(S->LastPollTime),
+      Nodes(S->Nodes),
+      TotalNodes(S->TotalNodes) {
+  for (int I = 0; I < 2; I++) {
+    MovesLeft[I] = S->MovesLeft[I];
+    TimeLeft[I] = S->TimeLeft[I];
+    TimeIncrement[I] = S->TimeIncrement[I];
+  }
+  std::memcpy(PV, S->PV, sizeof PV);
+}
+
+TStateGuard::~TStateGuard() {
+  S->MaxDepth = MaxDepth;
+  S->MaxMoves = MaxMoves;
+  S->MaxNodes = MaxNodes;
+  S->Hint = Hint;
+  S->InfiniteSearch = InfiniteSearch;
+  S->Pondering = Pondering;
+  S->NodeInterval = NodeInterval;
+  S->MaxThreadCount = MaxThreadCount;
+  S->UsedThreadCount = UsedThreadCount;
+  S->UseThreadSleeping = UseThreadSleeping;
+  S->UseFastEval = UseFastEval;
+  S->Mode = Mode;
+  S->DumpState = DumpState;
+  S->Dumped = Dumped;
+  S->IterativeDepth = IterativeDepth;
+  S->CheckCounter = CheckCounter;
+  S->MaxThinkTime = MaxThinkTime;
+  S->MaxTime = MaxTime;
+  S->StartTime = StartTime;
+  S->LastPollTime = LastPollTime;
+  S->Nodes = Nodes;
+  S->TotalNodes = TotalNodes;
+  for (int I = 0; I < 2; I++) {
+    S->MovesLeft[I] = MovesLeft[I];
+    S->TimeLeft[I] = TimeLeft[I];
+    S->TimeIncrement[I] = TimeIncrement[I];
+  }
+  std::memcpy(S->PV, PV, sizeof PV);
+  S->AbortSearch = false;
+  S->Quit = false;
+  S->PonderSearch = false;
+}

@@ -2,6 +2,7 @@
 // the one engine state (it holds a 1 GiB table, so it is never built twice).
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "engine/core/State.h"
@@ -12,7 +13,32 @@ TState* TestState();
 // TestState() with the position set from FEN text (or "startpos") and an empty game record.
 TState* TestStateWith(std::string_view Fen);
 
+// Whether this run is checked rather than timed: a build with AddressSanitizer or ThreadSanitizer, or
+// TALVARIND_SANITIZED set to anything but empty or "0" (the sanitizer and debug runs of the Makefile set
+// it). Deep counts and long loops are cut down there, and waits for the engine are longer.
+bool SanitizedRun();
+
 // Writes all of Text to a file descriptor (a failure is reported to the running test).
 void WriteAll(int Fd, std::string_view Text);
 // Leaves the input layer on an empty pipe whose writer is gone, so that nothing later waits on it.
 void ParkInput();
+
+// Saves the state's limits, options, counters and report fields when made and puts them back when it goes,
+// so that what one test sets cannot steer the next; the stop, quit and ponder flags a dialogue may leave
+// raised are lowered. The position, the game record and the tables are TestState()'s business.
+class TStateGuard {
+ public:
+  explicit TStateGuard(TState* S);
+  ~TStateGuard();
+  TStateGuard(const TStateGuard&) = delete;
+  TStateGuard& operator=(const TStateGuard&) = delete;
+
+ private:
+  TState* S;
+  int32_t MaxDepth, MaxMoves, MaxNodes, Hint, InfiniteSearch, Pondering, NodeInterval, MaxThreadCount, UsedThreadCount,
+      UseThreadSleeping, UseFastEval, Mode, DumpState, Dumped, IterativeDepth, CheckCounter;
+  int32_t MovesLeft[2];
+  int64_t MaxThinkTime, MaxTime, StartTime, LastPollTime, Nodes, TotalNodes;
+  int64_t TimeLeft[2], TimeIncrement[2];
+  TMove PV[256];
+};

@@ -5,9 +5,9 @@
 
 #include "engine/board/BitOps.h"
 #include "engine/board/Hash.h"
+#include "engine/board/PieceSquare.h"
 #include "engine/board/Position.h"
 #include "engine/board/Tables.h"
-#include "engine/eval/PieceSquare.h"
 #include "engine/platform/Memory.h"
 #include "engine/platform/Sync.h"
 #include "engine/platform/Timer.h"
@@ -52,6 +52,30 @@ static void ReleaseTables(TState* S) {
   S->TranspositionTablesLock = nullptr;
 }
 
+void SetStateDefaults(TState* S) {
+  S->InfiniteSearch = false;
+  S->MaxDepth = 256;
+  S->Pondering = false;
+  S->MovesLeft[0] = S->MovesLeft[1] = 256;
+  S->MaxMoves = 1;
+  S->MaxNodes = 0;
+  S->MaxThinkTime = 0;
+  S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
+  S->MaxTime = 0;
+  S->ExtraTime = 0;
+  S->MaxThreadCount = S->UsedThreadCount = S->ThreadCount;
+  S->UseThreadSleeping = false;
+  S->UseFastEval = false;
+  S->DoStopSearchAtMates = false;
+  S->AbortSearch = false;
+  S->Thinking = false;
+  S->StopOnPonderHit = false;
+  S->PonderSearch = false;
+  S->DumpState = false;
+  S->Quit = false;
+  S->Mode = MNone;
+}
+
 bool InitState(TState* S) {
   // Zeroed by value-initialisation, which is defined for the atomics the record holds.
   std::destroy_at(S);
@@ -75,28 +99,9 @@ bool InitState(TState* S) {
   S->Position.State = S;
 
   S->HistoryPly = 0;
-  S->InfiniteSearch = false;
-  S->MaxDepth = 256;
-  S->Pondering = false;
-  S->MovesLeft[0] = S->MovesLeft[1] = 256;
-  S->MaxMoves = 1;
-  S->MaxNodes = 0;
-  S->MaxThinkTime = 0;
-  S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
-  S->MaxTime = 0;
-  S->ExtraTime = 0;
   S->Threaded = false;
   S->ThreadCount = 0;
-  S->UseThreadSleeping = false;
-  S->UseFastEval = false;
-  S->DoStopSearchAtMates = false;
-  S->AbortSearch = false;
-  S->Thinking = false;
-  S->StopOnPonderHit = false;
-  S->PonderSearch = false;
-  S->DumpState = false;
-  S->Quit = false;
-  S->Mode = MNone;
+  SetStateDefaults(S);
 
   InitBoard(S);
   if (!ParallelInit(S)) {

@@ -10,6 +10,9 @@ void InitializeData();
 void EngineStartup();
 void EngineShutdown();
 
+// The limits, options and flags of a state that has not run a dialogue: no limit but the depth, one move
+// per time control, every started thread in use, no mode.  Leaves the position, the tables and the pool.
+void SetStateDefaults(TState* S);
 // Returns false (after one line on standard error) when a hash table cannot be allocated or a search
 // thread cannot be started.
 bool InitState(TState* S);

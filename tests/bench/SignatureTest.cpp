@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/board/PositionChecks.h"
+#include "PositionChecks.h"
 
 namespace {
 

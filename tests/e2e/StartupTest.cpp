@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/EngineProcess.h"
+#include "EngineProcess.h"
 
 TEST(EngineStartup, TableThatCannotBeAllocatedEndsTheProgramCleanly) {
   // Sanitizer runtimes reserve terabytes of address space and cannot run under a small limit.

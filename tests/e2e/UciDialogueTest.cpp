@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <memory>
 #include <random>
 #include <regex>
 #include <string>
@@ -21,6 +22,7 @@
 #include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Settings.h"
 #include "engine/frontend/UCI.h"
 
 namespace {
@@ -434,7 +436,7 @@ std::vector<std::string> LongRandomGame(int HalfMoves) {
         Open = false;
         break;
       }
-      const std::string Move = Legal[Random() % Legal.size()];
+      const std::string& Move = Legal[Random() % Legal.size()];
       Game.push_back(Move);
       S = e2e::Replay(Game);
     }
@@ -545,33 +547,10 @@ class UciState : public ::testing::Test {
  protected:
   void SetUp() override {
     S = TestState();
-    Saved.MaxDepth = S->MaxDepth;
-    Saved.MaxMoves = S->MaxMoves;
-    Saved.MaxNodes = S->MaxNodes;
-    Saved.MaxTime = S->MaxTime;
-    Saved.MaxThreadCount = S->MaxThreadCount;
-    Saved.UsedThreadCount = S->UsedThreadCount;
-    Saved.UseThreadSleeping = S->UseThreadSleeping;
-    Saved.UseFastEval = S->UseFastEval;
-    Saved.Pondering = S->Pondering;
-    Saved.Mode = S->Mode;
-    Saved.DumpState = S->DumpState;
-    Saved.NodeInterval = S->NodeInterval;
+    Guard = std::make_unique<TStateGuard>(S);
   }
   void TearDown() override {
-    S->MaxDepth = Saved.MaxDepth;
-    S->MaxMoves = Saved.MaxMoves;
-    S->MaxNodes = Saved.MaxNodes;
-    S->MaxTime = Saved.MaxTime;
-    S->MaxThreadCount = Saved.MaxThreadCount;
-    S->UsedThreadCount = Saved.UsedThreadCount;
-    S->UseThreadSleeping = Saved.UseThreadSleeping;
-    S->UseFastEval = Saved.UseFastEval;
-    S->Pondering = Saved.Pondering;
-    S->Mode = Saved.Mode;
-    S->DumpState = Saved.DumpState;
-    S->NodeInterval = Saved.NodeInterval;
-    S->Quit = false;
+    Guard.reset();
     ParkInput();
     TestState();
   }
@@ -581,18 +560,14 @@ class UciState : public ::testing::Test {
     return e2e::RunInProcess(S, Input, [&] { UCI(S, FirstLine); });
   }
 
-  struct {
-    int32_t MaxDepth, MaxMoves, MaxNodes, MaxThreadCount, UsedThreadCount, UseThreadSleeping, UseFastEval, Pondering,
-        Mode, DumpState, NodeInterval;
-    int64_t MaxTime;
-  } Saved;
+  std::unique_ptr<TStateGuard> Guard;
   TState* S = nullptr;
 };
 
 TEST_F(UciState, StartSetsTheDialogueUp) {
   S->Mode = MNone;
   S->DumpState = false;
-  S->MaxDepth = 14;
+  S->MaxDepth = DefaultShellDepth;
   e2e::Replay({"e2e4", "e7e5"});
   EXPECT_EQ(Dialogue(""), "");
   EXPECT_EQ(S->Mode, MUCI);

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "e2e/EngineProcess.h"
-#include "e2e/Replay.h"
-#include "engine/board/PositionChecks.h"
+#include "EngineProcess.h"
+#include "PositionChecks.h"
+#include "Replay.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "e2e/EngineProcess.h"
-#include "e2e/Replay.h"
+#include "EngineProcess.h"
+#include "Replay.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include "engine/board/PieceContrib.h"
 #include "engine/core/State.h"
 #include "engine/platform/Memory.h"
-#include "engine/search/TransTable.h"
 
 namespace {
 
 inline bool IsPieceCode(int Code) { return (Code & 7) >= PPawn && (Code & 7) <= PKing; }
 
-void AddPiece(TPosition* P, int Code, int Square) {
+// Set-up only: the piece's keys and king square too, and bits set rather than toggled.
+void PlacePiece(TPosition* P, int Code, int Square) {
   AddPieceScores(P, Code, Square);
   TogglePieceKeys(P, Code, Square);
   P->Bitboards[Code & 8] |= TBitboard(1) << Square;
@@ -35,7 +35,7 @@ void ClearDerived(TPosition* P) {
 void SetupBoardData(TPosition* P) {
   ClearDerived(P);
   for (int S = 0; S < 64; S++)
-    if (IsPieceCode(P->Board[S])) AddPiece(P, P->Board[S], S);
+    if (IsPieceCode(P->Board[S])) PlacePiece(P, P->Board[S], S);
   P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
 }
 
@@ -53,7 +53,7 @@ void BoardSetPiece(TPosition* P, uint8_t Square, uint8_t Piece) {
     if ((Old & 7) == PKing) FollowRemainingKing(P, Old & 8);
   }
   if (IsPieceCode(Piece)) {
-    AddPiece(P, Piece, Square);
+    PlacePiece(P, Piece, Square);
     P->Bitboards[BBPOccupied] |= TBitboard(1) << Square;
   }
 }
@@ -180,7 +180,7 @@ class TFenReader {
         const int Code = Found ? int(Found - PieceChars) : 0;
         if (IsPieceCode(Code)) {
           P->Board[Rank * 8 + File] = uint8_t(Code);
-          AddPiece(P, Code, Rank * 8 + File);
+          PlacePiece(P, Code, Rank * 8 + File);
         }
         File++;
       }

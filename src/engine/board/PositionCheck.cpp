@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "engine/board/Hash.h"
+#include "engine/board/PieceSquare.h"
 #include "engine/board/Position.h"
-#include "engine/eval/PieceSquare.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// The one engine state record and the engine's start-up and shut-down.
+// The one engine state record, which every layer reads: limits, options, the position and game record,
+// the tables and the search threads' shared fields.
 #pragma once
 
 #include <atomic>
@@ -43,6 +44,16 @@ struct TOpeningBookHashMapItem {
 
 // Size of the pawn hash table: 2^18 entries of 16 bytes.
 constexpr size_t PawnHashTableBytes = (size_t(1) << 18) * 16;
+
+// The transposition table's size, here because a new game wipes the table from the board layer.  Entries
+// are two words (search/TransTable.h).
+constexpr int TranspositionTableBits = 26;
+constexpr uint64_t TranspositionTableSize = uint64_t(1) << TranspositionTableBits;
+constexpr uint64_t TranspositionTableMask = TranspositionTableSize - 1;
+// The last window starts at the highest masked index, so the array runs four entries past the mask.
+constexpr uint64_t TranspositionTableItems = TranspositionTableSize + 4;
+constexpr size_t TranspositionTableItemBytes = 16;
+constexpr size_t TranspositionTableBytes = TranspositionTableItems * TranspositionTableItemBytes;
 
 // The root search stack runs from index -2 to the last game entry plus a full search path above it.
 constexpr int SearchStackLow = -2;

@@ -8,6 +8,7 @@
 #include "engine/eval/Eval.h"
 #include "engine/frontend/BoardDisplay.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Settings.h"
 #include "engine/frontend/UCI.h"
 #include "engine/frontend/Words.h"
 #include "engine/frontend/XBoard.h"
@@ -125,19 +126,9 @@ void PrintHistory(const TState* S) {
 }
 
 void PrintLegalMoves(TState* S) {
-  TPosition* P = &S->Position;
   TMoveBuffer Moves;
-  GenerateQuietMoves(P, GenerateCaptureMoves(P, Moves));
-  int Count = 0;
-  for (int I = 0; I < MaxMoves && Moves[I]; I++) {
-    TUndoMove Undo;
-    DoMakeMove(P, Moves[I], &Undo);
-    const bool Illegal = IsIllegal(P);
-    DoUndoMove(P, &Undo);
-    if (Illegal) continue;
-    Count++;
-    std::printf("%s%c", MoveToString(Moves[I]).c_str(), Count % 16 == 0 ? '\n' : ' ');
-  }
+  const int Count = GenerateLegalMoves(&S->Position, Moves);
+  for (int I = 0; I < Count; I++) std::printf("%s%c", MoveToString(Moves[I]).c_str(), (I + 1) % 16 == 0 ? '\n' : ' ');
   if (Count % 16 != 0) std::fputc('\n', stdout);
 }
 
@@ -280,10 +271,8 @@ bool Perft(TShellLine& C) { return RunPerft(C.S, C.Rest); }
 
 bool Threads(TShellLine& C) {
   TState* S = C.S;
-  if (ReadValue(S, C.Rest, "Maximal threads (", S->UsedThreadCount, S->MaxThreadCount)) {
-    const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
-    S->UsedThreadCount = Used < 1 ? 1 : Used;
-  }
+  if (ReadValue(S, C.Rest, "Maximal threads (", S->UsedThreadCount, S->MaxThreadCount))
+    SetThreadLimit(S, S->MaxThreadCount);
   return true;
 }
 

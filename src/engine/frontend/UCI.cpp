@@ -6,6 +6,7 @@
 
 #include "engine/board/Position.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Settings.h"
 #include "engine/frontend/Words.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
@@ -53,10 +54,7 @@ void SetOption(TState* S, std::string Line) {
     }
   }
   if (Name == "Threads") {
-    int32_t Wanted = ToNumber(Value, S->MaxThreadCount);
-    S->MaxThreadCount = Wanted < S->ThreadCount ? Wanted : S->ThreadCount;
-    int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
-    S->UsedThreadCount = Used < 1 ? 1 : Used;
+    SetThreadLimit(S, ToNumber(Value, S->MaxThreadCount));
   } else if (Name == "ThreadSleeping") {
     S->UseThreadSleeping = Value == "true";
   } else if (Name == "FastEval") {

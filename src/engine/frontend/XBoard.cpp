@@ -8,6 +8,7 @@
 #include "engine/board/Position.h"
 #include "engine/frontend/BoardDisplay.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Settings.h"
 #include "engine/frontend/Words.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
@@ -213,10 +214,7 @@ void MoveNow(TCommandLine& C) {
 void Cores(TCommandLine& C) {
   TState* S = C.S;
   int32_t N = 0;
-  if (!C.Number(N)) return;
-  S->MaxThreadCount = N < S->ThreadCount ? N : S->ThreadCount;
-  const int32_t Used = S->ThreadCount < S->MaxThreadCount ? S->ThreadCount : S->MaxThreadCount;
-  S->UsedThreadCount = Used < 1 ? 1 : Used;
+  if (C.Number(N)) SetThreadLimit(S, N);
 }
 
 void SetBoard(TCommandLine& C) {

@@ -21,10 +21,7 @@ static inline TMove* GenerateAll(const TPosition* P, TMove* Moves) {
 
 bool IsStalemate(TPosition* P) {
   TMoveBuffer Moves;
-  GenerateAll(P, Moves);
-  for (int I = 0; I < MaxGeneratedMoves && Moves[I]; I++)
-    if (LeavesKingSafe(P, Moves[I])) return false;
-  return true;
+  return GenerateLegalMoves(P, Moves) == 0;
 }
 
 bool IsCheckmate(TPosition* P) { return IsInCheck(P, P->Side) && IsStalemate(P); }

@@ -7,15 +7,6 @@
 
 namespace {
 
-inline void MoveRook(TPosition* P, int Rook, int From, int To) {
-  P->Board[From] = 0;
-  P->Board[To] = uint8_t(Rook);
-  const TBitboard Bits = (TBitboard(1) << From) | (TBitboard(1) << To);
-  P->Bitboards[Rook & 8] ^= Bits;
-  P->Bitboards[BBPRook] ^= Bits;
-  MovePieceScores(P, Rook, From, To);
-}
-
 inline void CastleRookSquares(int From, int To, int& RookFrom, int& RookTo) {
   if (From < To) {
     RookFrom = To + 1;
@@ -59,22 +50,14 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
     P->EnPassant = -1;
   }
 
-  P->Board[From] = 0;
-  P->Board[To] = uint8_t(Piece);
+  MovePiece(P, Piece, From, To);
   Hash ^= HashPieces[Piece][From] ^ HashPieces[Piece][To];
   if (PieceType == PPawn) P->PawnHash ^= HashPieces[Piece][From] ^ HashPieces[Piece][To];
-  const TBitboard MoveBits = (TBitboard(1) << From) | (TBitboard(1) << To);
-  P->Bitboards[Us] ^= MoveBits;
-  P->Bitboards[PieceType] ^= MoveBits;
-  MovePieceScores(P, Piece, From, To);
   if (PieceType == PKing) P->KingPosition[Us >> 3] = uint8_t(To);
-
   if (Captured) {
+    RemoveCapturedPiece(P, Captured, To);
     Hash ^= HashPieces[Captured][To];
     if ((Captured & 7) == PPawn) P->PawnHash ^= HashPieces[Captured][To];
-    P->Bitboards[Captured & 8] ^= TBitboard(1) << To;
-    P->Bitboards[Captured & 7] ^= TBitboard(1) << To;
-    RemovePieceScores(P, Captured, To);
     // Only a position set up with a king en prise lets a king be taken.
     if ((Captured & 7) == PKing) FollowRemainingKing(P, Captured & 8);
   }
@@ -85,19 +68,16 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
       int RookFrom, RookTo;
       CastleRookSquares(From, To, RookFrom, RookTo);
       const int Rook = Us | PRook;
-      MoveRook(P, Rook, RookFrom, RookTo);
+      MovePiece(P, Rook, RookFrom, RookTo);
       Hash ^= HashPieces[Rook][RookFrom] ^ HashPieces[Rook][RookTo];
       break;
     }
     case MTEnPassantCapture: {
       const int Square = To ^ 8;
       const int Pawn = Them | PPawn;
-      P->Board[Square] = 0;
+      RemovePiece(P, Pawn, Square);
       Hash ^= HashPieces[Pawn][Square];
       P->PawnHash ^= HashPieces[Pawn][Square];
-      P->Bitboards[Them] ^= TBitboard(1) << Square;
-      P->Bitboards[BBPPawn] ^= TBitboard(1) << Square;
-      RemovePieceScores(P, Pawn, Square);
       break;
     }
     case MTEnPassantSet: {
@@ -112,13 +92,10 @@ void DoMakeMove(TPosition* P, TMove Move, TUndoMove* Undo) {
     }
     default: {
       const int NewPiece = (Type - 2) | Us;
-      P->Board[To] = uint8_t(NewPiece);
+      RemovePiece(P, Piece, To);
+      AddPiece(P, NewPiece, To);
       Hash ^= HashPieces[Piece][To] ^ HashPieces[NewPiece][To];
       P->PawnHash ^= HashPieces[Piece][To];
-      P->Bitboards[BBPPawn] ^= TBitboard(1) << To;
-      P->Bitboards[NewPiece & 7] ^= TBitboard(1) << To;
-      RemovePieceScores(P, Piece, To);
-      AddPieceScores(P, NewPiece, To);
       break;
     }
   }
@@ -142,46 +119,22 @@ void DoUndoMove(TPosition* P, const TUndoMove* Undo) {
   P->Hash = Undo->Hash;
   P->PawnHash = Undo->PawnHash;
 
-  if (Type >= MTPromoteKnight) {
-    // Turn the new piece back into the pawn before it walks home.
-    const int NewPiece = P->Board[To];
-    const int Pawn = Us | PPawn;
-    P->Board[To] = uint8_t(Pawn);
-    P->Bitboards[NewPiece & 7] ^= TBitboard(1) << To;
-    P->Bitboards[BBPPawn] ^= TBitboard(1) << To;
-    RemovePieceScores(P, NewPiece, To);
-    AddPieceScores(P, Pawn, To);
-  }
-
-  const int Piece = P->Board[To];
-  P->Board[From] = uint8_t(Piece);
-  P->Board[To] = 0;
-  const TBitboard MoveBits = (TBitboard(1) << From) | (TBitboard(1) << To);
-  P->Bitboards[Us] ^= MoveBits;
-  P->Bitboards[Piece & 7] ^= MoveBits;
-  MovePieceScores(P, Piece, To, From);
-  P->KingPosition[0] = Undo->KingPosition[0];
-  P->KingPosition[1] = Undo->KingPosition[1];
-
-  if (const int Captured = Undo->ToPiece) {
-    P->Board[To] = uint8_t(Captured);
-    P->Bitboards[Captured & 8] ^= TBitboard(1) << To;
-    P->Bitboards[Captured & 7] ^= TBitboard(1) << To;
-    AddPieceScores(P, Captured, To);
-  }
-
+  // The make's steps taken back: the castling rook, en-passant pawn or promotion first, then the mover,
+  // whose square the captured piece gets back.
   if (Type == MTCastle) {
     int RookFrom, RookTo;
     CastleRookSquares(From, To, RookFrom, RookTo);
-    MoveRook(P, Us | PRook, RookTo, RookFrom);
+    MovePiece(P, Us | PRook, RookTo, RookFrom);
   } else if (Type == MTEnPassantCapture) {
-    const int Square = To ^ 8;
-    const int Pawn = Them | PPawn;
-    P->Board[Square] = uint8_t(Pawn);
-    P->Bitboards[Them] ^= TBitboard(1) << Square;
-    P->Bitboards[BBPPawn] ^= TBitboard(1) << Square;
-    AddPieceScores(P, Pawn, Square);
+    AddPiece(P, Them | PPawn, To ^ 8);
+  } else if (Type >= MTPromoteKnight) {
+    RemovePiece(P, P->Board[To], To);
+    AddPiece(P, Us | PPawn, To);
   }
+  MovePiece(P, P->Board[To], To, From);
+  if (const int Captured = Undo->ToPiece) AddPiece(P, Captured, To);
+  P->KingPosition[0] = Undo->KingPosition[0];
+  P->KingPosition[1] = Undo->KingPosition[1];
 
   P->Bitboards[BBPOccupied] = P->Bitboards[BBPWhite] | P->Bitboards[BBPBlack];
   P->Side = Us;

@@ -2,6 +2,7 @@
 
 #include "engine/board/BitOps.h"
 #include "engine/board/Position.h"
+#include "engine/moves/MakeMove.h"
 
 namespace {
 
@@ -195,4 +196,13 @@ bool IsLegal(const TPosition* P, TMove Move) {
   if (To == From - 8) return P->Board[To] == 0;
   if ((To == From - 9 && File != 0) || (To == From - 7 && File != 7)) return P->Board[To] != 0;
   return false;
+}
+
+int GenerateLegalMoves(TPosition* P, TMove* Moves) {
+  const TMove* End = GenerateQuietMoves(P, GenerateCaptureMoves(P, Moves));
+  int Count = 0;
+  for (const TMove* M = Moves; M < End; M++)
+    if (LeavesKingSafe(P, *M)) Moves[Count++] = *M;
+  Moves[Count] = 0;
+  return Count;
 }

@@ -2,7 +2,6 @@
 
 #include "engine/board/Position.h"
 #include "engine/core/State.h"
-#include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
 
 int MoveToChars(TMove Move, char* Buffer) {
@@ -53,12 +52,10 @@ TMove ParseMove(TState* S, std::string_view Text) {
   const int To = (T[3] - '1') * 8 + (T[2] - 'A');
   const TMove Wanted = TMove(From) | (TMove(To) << 6) | (TMove(Promotion) << 12);
 
-  TPosition* P = &S->Position;
   TMoveBuffer Moves;
-  GenerateQuietMoves(P, GenerateCaptureMoves(P, Moves));
-  for (int I = 0; I < MaxGeneratedMoves && Moves[I]; I++) {
+  const int Count = GenerateLegalMoves(&S->Position, Moves);
+  for (int I = 0; I < Count; I++) {
     const TMove M = Moves[I];
-    if (!LeavesKingSafe(P, M)) continue;
     const bool Matches = Promotion && MoveIsPromotion(M) ? (M & 0xFFFF) == Wanted : (M & 0xFFF) == (Wanted & 0xFFF);
     if (Matches) return M;
   }

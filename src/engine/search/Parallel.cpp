@@ -1,5 +1,6 @@
 #include "engine/search/Parallel.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -30,6 +31,33 @@ void NoteSplit(TParallelThread::TSplitRecord& R, int32_t Depth, int32_t LegalMov
     R.MinLegalMoves.store(LegalMoves, std::memory_order_relaxed);
   if (Count == 0 || Ply < R.MinPly.load(std::memory_order_relaxed)) R.MinPly.store(Ply, std::memory_order_relaxed);
   R.Count.store(Count + 1, std::memory_order_relaxed);
+}
+
+// The locks a thread may hold together, taken in this order only: the state's split lock, then a split
+// point's, then its move list's. Debug builds keep the ranks each thread holds and stop at a lock taken out
+// of order or given back without being held.
+enum TLockRank : unsigned { LRState, LRSplitPoint, LRMoves };
+
+#ifndef NDEBUG
+thread_local unsigned HeldLockRanks = 0;
+#endif
+
+inline void LockRanked(TParallelLock* Lock, [[maybe_unused]] TLockRank Rank) {
+#ifndef NDEBUG
+  assert((HeldLockRanks >> Rank) == 0 && "lock taken out of order");
+#endif
+  ParallelLock(Lock);
+#ifndef NDEBUG
+  HeldLockRanks |= 1u << Rank;
+#endif
+}
+
+inline void UnlockRanked(TParallelLock* Lock, [[maybe_unused]] TLockRank Rank) {
+#ifndef NDEBUG
+  assert((HeldLockRanks >> Rank & 1u) && "lock given back without being held");
+  HeldLockRanks &= ~(1u << Rank);
+#endif
+  ParallelUnlock(Lock);
 }
 
 }  // namespace
@@ -188,16 +216,17 @@ int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, in
                                int32_t& BestScore, TMove& BestMove, int32_t& LegalMoves, TGeneratedMoves* Moves,
                                TNodeType NodeType, TMove LastMove, TMove FirstMoveToTry, bool InCheck, bool MateThreat,
                                bool NullMove) {
-  ParallelLock(&State->Lock);
+  LockRanked(&State->Lock, LRState);
   const int32_t Count = SplitPointCount.load(std::memory_order_relaxed);
   if (!HasFreeThreads() || Count >= MaxSplitPointsPerThread) {
-    ParallelUnlock(&State->Lock);
+    UnlockRanked(&State->Lock, LRState);
     return SRNone;
   }
+  assert(Count >= 0);
   TSplitPoint* SP = &SplitPoints[Count];
   SplitPointCount.store(Count + 1, std::memory_order_release);
   NoteSplit(Splits, Depth, LegalMoves, Ply);
-  ParallelLock(&SP->Lock);
+  LockRanked(&SP->Lock, LRSplitPoint);
 
   SP->SplitIndex = Count;
   SP->Parent = ThreadSplitPoint;
@@ -246,14 +275,18 @@ int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, in
     SimpleSemaphorePost(Slave->WaitSemaphore);
     if (Threads >= MaxThreadsPerSplitPoint) break;
   }
-  ParallelUnlock(&SP->Lock);
-  ParallelUnlock(&State->Lock);
+  UnlockRanked(&SP->Lock, LRSplitPoint);
+  UnlockRanked(&State->Lock, LRState);
 
   SimpleSemaphorePost(WaitSemaphore);
   IdleLoop(SP, PTSNodeWorking);
+  // Every helper has left, and the splits this thread made while it helped elsewhere are closed.
+  assert(SP->Threads.load(std::memory_order_relaxed) == 0);
+  assert(SP->SlavesMask.load(std::memory_order_relaxed) == 0);
+  assert(SplitPointCount.load(std::memory_order_relaxed) == Count + 1);
 
-  ParallelLock(&State->Lock);
-  ParallelLock(&SP->Lock);
+  LockRanked(&State->Lock, LRState);
+  LockRanked(&SP->Lock, LRSplitPoint);
   ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
   LegalMoves = SP->LegalMoves.load(std::memory_order_relaxed);
   Alpha = SP->Alpha.load(std::memory_order_relaxed);
@@ -264,8 +297,8 @@ int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, in
   ThreadSplitPoint = SP->Parent;
   if (ShouldStop(ThreadSplitPoint)) Result = SRStop;
   Splits.LastResult.store(Result, std::memory_order_relaxed);
-  ParallelUnlock(&SP->Lock);
-  ParallelUnlock(&State->Lock);
+  UnlockRanked(&SP->Lock, LRSplitPoint);
+  UnlockRanked(&State->Lock, LRState);
   return Result;
 }
 
@@ -284,11 +317,11 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
 
   while (!ShouldStop(SP)) {
     TMove Move;
-    ParallelLock(&SP->Moves->Lock);
+    LockRanked(&SP->Moves->Lock, LRMoves);
     StallPoint(ThreadIndex, TStallPlace::SplitLock);
     const bool Got = GetNextBestMove(P, SP->Moves, Move);
     const int32_t Stage = SP->Moves->Stage;
-    ParallelUnlock(&SP->Moves->Lock);
+    UnlockRanked(&SP->Moves->Lock, LRMoves);
     if (!Got) break;
     SS->CurrentMove = Move;
 
@@ -309,7 +342,7 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
     DoUndoMove(P, &Undo);
 
     if (Score > SP->BestScore.load(std::memory_order_relaxed)) {
-      ParallelLock(&SP->Lock);
+      LockRanked(&SP->Lock, LRSplitPoint);
       if (Score > SP->BestScore.load(std::memory_order_relaxed)) {
         SP->BestScore.store(Score, std::memory_order_relaxed);
         if (Score > SP->Alpha.load(std::memory_order_relaxed)) {
@@ -328,16 +361,16 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
           SP->SplitResult = SRAlpha;
         }
       }
-      ParallelUnlock(&SP->Lock);
+      UnlockRanked(&SP->Lock, LRSplitPoint);
     }
   }
 
   FlushNodes();
-  if (!HoldingLock) ParallelLock(&SP->Lock);
+  if (!HoldingLock) LockRanked(&SP->Lock, LRSplitPoint);
   SP->SlavesMask.fetch_and(~(uint64_t(1) << ThreadIndex), std::memory_order_relaxed);
   StackFirst = SavedFirst;
   SP->Threads.fetch_sub(1, std::memory_order_acq_rel);
-  ParallelUnlock(&SP->Lock);
+  UnlockRanked(&SP->Lock, LRSplitPoint);
 }
 
 bool ParallelInit(TState* S, int32_t Threads, size_t StackSize) {

@@ -70,9 +70,7 @@ TMove FallbackMove(TState* S, TPosition* P, TMove PartialBest, int32_t Count, co
   TMove Move = PartialBest ? PartialBest : Count > 0 ? Moves[0] : 0;
   if (!Move) {
     TMoveBuffer All;
-    GenerateQuietMoves(P, GenerateCaptureMoves(P, All));
-    for (int I = 0; I < MaxGeneratedMoves && All[I] && !Move; I++)
-      if (IsLegalWithEnhancedCheck(P, All[I])) Move = All[I];
+    if (GenerateLegalMoves(P, All) > 0) Move = All[0];
   }
   if (Move && !S->PV[0]) {
     S->PV[0] = Move;

@@ -55,6 +55,7 @@ void TParallelThread::UpdateHistory(const TPosition* P, TSearchStack* SS, TMove 
 
 int32_t TParallelThread::QuiescenceSearch(TSearchStack* SS, TPosition* P, int32_t Depth, int32_t Ply, int32_t Alpha,
                                           int32_t Beta) {
+  AssertNodeEntry(NTPV, Ply, Alpha, Beta);
   ClearSearchStack(SS);
   SS->Hash = P->Hash;
   if (CountNodeAndCheckStop() || ShouldStop(ThreadSplitPoint)) return 0;
@@ -99,6 +100,7 @@ int32_t TParallelThread::QuiescenceSearch(TSearchStack* SS, TPosition* P, int32_
 
 int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, TPosition* P, int32_t Depth, int32_t Ply,
                                          int32_t Alpha, int32_t Beta, bool NullMove) {
+  AssertNodeEntry(NodeType, Ply, Alpha, Beta);
   if (ShouldStop(ThreadSplitPoint)) return 0;
   if (Depth <= 0) return QuiescenceSearch(SS, P, 0, Ply, Alpha, Beta);
   if (CountNodeAndCheckStop()) return 0;

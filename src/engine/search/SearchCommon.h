@@ -1,6 +1,7 @@
 // Pieces of the move loop shared by a node's own search and the search of a split point.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 #include "engine/board/BitOps.h"
@@ -9,6 +10,16 @@
 #include "engine/search/MoveOrder.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/TransTable.h"
+
+// Debug builds check each node as it is entered: a window inside the score bounds and not empty, a ply
+// inside the stack, and a null window wherever the node is off the principal variation (quiescence nodes
+// carry no node type and pass NTPV).
+inline void AssertNodeEntry([[maybe_unused]] TNodeType NodeType, [[maybe_unused]] int32_t Ply,
+                            [[maybe_unused]] int32_t Alpha, [[maybe_unused]] int32_t Beta) {
+  assert(-InfinityScore <= Alpha && Alpha < Beta && Beta <= InfinityScore);
+  assert(Ply >= 0 && Ply < MaxPly);
+  assert(NodeType == NTPV || Beta == Alpha + 1);
+}
 
 // The side that just moved (the one not to move now) has a pawn on its seventh rank with the square
 // ahead free: promotion is one move away.

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/core/State.h"
 #include "engine/core/Types.h"
 
 // Two words per entry.  Signature is the position's hash XOR Data, so a reader that sees the halves of two
@@ -13,15 +14,8 @@ struct TTranspositionTableItem {
   std::atomic<uint64_t> Data;  // 0 = empty slot
   std::atomic<uint64_t> Signature;
 };
-static_assert(sizeof(TTranspositionTableItem) == 16);
+static_assert(sizeof(TTranspositionTableItem) == TranspositionTableItemBytes);
 static_assert(std::atomic<uint64_t>::is_always_lock_free);
-
-constexpr int TranspositionTableBits = 26;
-constexpr uint64_t TranspositionTableSize = uint64_t(1) << TranspositionTableBits;
-constexpr uint64_t TranspositionTableMask = TranspositionTableSize - 1;
-// The last window starts at the highest masked index, so the array runs four entries past the mask.
-constexpr uint64_t TranspositionTableItems = TranspositionTableSize + 4;
-constexpr size_t TranspositionTableBytes = TranspositionTableItems * sizeof(TTranspositionTableItem);
 
 constexpr int32_t TTKNone = 0, TTKUpper = 1, TTKLower = 2, TTKExact = 3;
 

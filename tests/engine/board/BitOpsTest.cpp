@@ -26,9 +26,13 @@ std::vector<uint64_t> Samples() {
   for (int I = 0; I < 20000; I++) {
     uint64_t X = R();
     switch (I % 4) {
-      case 1: X &= R(); break;        // sparse
-      case 2: X &= R() & R(); break;  // sparser
-      case 3: X |= R(); break;        // dense
+      case 1: X &= R(); break;  // sparse
+      case 2: {                 // sparser
+        const uint64_t A = R(), B = R();
+        X &= A & B;
+        break;
+      }
+      case 3: X |= R(); break;  // dense
       default: break;
     }
     if (X) V.push_back(X);

@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "PositionChecks.h"
 #include "TestSupport.h"
 #include "engine/board/Position.h"
-#include "engine/board/PositionChecks.h"
 #include "engine/moves/MakeMove.h"
 
 namespace {

@@ -64,7 +64,10 @@ TEST(BoardTables, SlidingAttacksMatchRayWalkOnRandomBoards) {
   int Bad = 0;
   for (int Board = 0; Board < 1500; Board++) {
     TBitboard Occupancy = R();
-    if (Board % 3 == 1) Occupancy &= R() & R();  // sparse boards give long rays
+    if (Board % 3 == 1) {  // sparse boards give long rays
+      const TBitboard A = R(), B = R();
+      Occupancy &= A & B;
+    }
     if (Board % 3 == 2) Occupancy |= R();
     if (Board == 0) Occupancy = 0;
     if (Board == 1) Occupancy = ~TBitboard(0);

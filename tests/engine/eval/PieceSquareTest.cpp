@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "engine/eval/PieceSquare.h"
+#include "engine/board/PieceSquare.h"
 
 namespace {
 

@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "PositionChecks.h"
 #include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
-#include "engine/board/PositionChecks.h"
+#include "engine/board/PositionCheck.h"
 #include "engine/core/State.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
@@ -68,7 +69,7 @@ TEST(MovesMake, CountersAndEnPassantSquare) {
   EXPECT_EQ(P->EnPassant, -1);
   EXPECT_EQ(P->MaterialScores[SBlack], 4105 - 100);
   EXPECT_EQ(P->Phase, 255);
-  EXPECT_TRUE(DerivedFieldsMatchBoard(*P, false));
+  EXPECT_EQ(PositionFaults(P), "");
   // A capture resets the count too.
   ASSERT_TRUE(PlayText(S, {"g8h6", "f3g1", "h6g8"}));
   EXPECT_EQ(P->ReversibleMoves, 3);
@@ -87,14 +88,14 @@ TEST(MovesMake, CastlingAndRights) {
   EXPECT_EQ(P->KingPosition[SWhite], SQ_G1);
   EXPECT_EQ(P->CastleFlags, 4 | 8);
   EXPECT_EQ(P->ReversibleMoves, 1);
-  EXPECT_TRUE(DerivedFieldsMatchBoard(*P, false));
+  EXPECT_EQ(PositionFaults(P), "");
   ASSERT_TRUE(MakeMove(P, 0x1EBC));
   EXPECT_EQ(P->Board[SQ_C8], PBlackKing);
   EXPECT_EQ(P->Board[SQ_D8], PBlackRook);
   EXPECT_EQ(P->Board[SQ_A8], 0);
   EXPECT_EQ(P->KingPosition[SBlack], SQ_C8);
   EXPECT_EQ(P->CastleFlags, 0);
-  EXPECT_TRUE(DerivedFieldsMatchBoard(*P, false));
+  EXPECT_EQ(PositionFaults(P), "");
   ASSERT_TRUE(MakeUndoMove(P));
   ASSERT_TRUE(MakeUndoMove(P));
   EXPECT_EQ(P->CastleFlags, 15);
@@ -131,7 +132,7 @@ TEST(MovesMake, CastlingAndRights) {
   EXPECT_EQ(P->Board[SQ_A8], PWhiteKnight);
   EXPECT_EQ(P->MaterialScores[SWhite], 325);
   EXPECT_EQ(P->MaterialScores[SBlack], 515);
-  EXPECT_TRUE(DerivedFieldsMatchBoard(*P, false));
+  EXPECT_EQ(PositionFaults(P), "");
 }
 
 TEST(MovesMake, RefusedMoveChangesNothing) {
@@ -270,7 +271,7 @@ TEST(MovesMake, NullMove) {
   EXPECT_EQ(P->ReversibleMoves, 1);
   EXPECT_NE(P->Hash, Before.Hash);
   EXPECT_EQ(Undo.Move, 0u);
-  EXPECT_TRUE(DerivedFieldsMatchBoard(*P, false));
+  EXPECT_EQ(PositionFaults(P), "");
   // A second pass gives the move back to Black with the same pieces but without the en-passant square.
   TUndoMove Second;
   DoMakeNullMove(P, &Second);
@@ -338,7 +339,7 @@ TEST(MovesMake, SeveralKingsAndTakenKings) {
     TUndoMove Undo;
     DoMakeMove(P, Move, &Undo);
     EXPECT_EQ(P->KingPosition[C.Side], C.KingAfter) << C.Fen << " " << C.Move;
-    EXPECT_TRUE(DerivedFieldsMatchBoard(*P, false)) << C.Fen << " " << C.Move;
+    EXPECT_EQ(PositionFaults(P), "") << C.Fen << " " << C.Move;
     DoUndoMove(P, &Undo);
     EXPECT_TRUE(SamePosition(*P, Before)) << C.Fen << " " << C.Move;
   }

@@ -3,9 +3,9 @@
 #include <set>
 #include <vector>
 
+#include "PositionChecks.h"
 #include "TestSupport.h"
 #include "engine/board/Position.h"
-#include "engine/board/PositionChecks.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
@@ -256,6 +256,37 @@ TEST(MovesGen, IsLegalAgreesWithTheGenerator) {
   EXPECT_EQ(Bad, 0) << "in " << Nodes << " positions";
 }
 
+// The legal list keeps the generator's order and drops exactly the moves that leave the king attacked:
+// pinned pieces, king steps into attacks, answers to check and an en-passant capture that opens a rank.
+TEST(MovesGen, LegalListIsTheGeneratedListFiltered) {
+  const struct {
+    const char* Fen;
+    int Count;
+  } Cases[] = {
+      {"startpos", 20},
+      {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1", 48},
+      {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", 14},
+      {"4k3/8/8/8/8/8/4r3/4K3 w - - 0 1", 3},    // in check: the king takes or steps aside
+      {"4k3/4r3/8/8/8/8/4B3/4K3 w - - 0 1", 4},  // the pinned bishop stays
+      {"8/8/8/KPp4r/8/8/8/7k w - c6 0 2", 4},    // en passant would bare the king on the rank
+      {"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 0},     // stalemate
+      {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", 0},  // mate
+  };
+  for (const auto& C : Cases) {
+    TPosition* P = Fen(C.Fen);
+    const TPosition Before = *P;
+    std::vector<TMove> Expected;
+    for (TMove M : GeneratedMoves(P))
+      if (IsLegalWithEnhancedCheck(P, M)) Expected.push_back(M);
+    TMoveBuffer Moves;
+    const int Count = GenerateLegalMoves(P, Moves);
+    EXPECT_EQ(Count, C.Count) << C.Fen;
+    EXPECT_EQ(std::vector<TMove>(Moves, Moves + Count), Expected) << C.Fen;
+    EXPECT_EQ(Moves[Count], 0u) << C.Fen;
+    EXPECT_TRUE(SamePosition(*P, Before)) << C.Fen;
+  }
+}
+
 // A move list holds MaxMoves words, the terminating 0 included. FEN text can describe boards far
 // beyond chess (here 21 white queens with 263 pseudo-legal moves), and every full-list user (perft, the
 // stalemate test, ParseMove, the search) writes them into such a buffer. Measured here in a larger one.
@@ -271,6 +302,8 @@ TEST(MovesGen, OverfullPositionsStayWithinTheirBuffers) {
     size_t Legal = 0;
     for (TMove M : All) Legal += IsLegalWithEnhancedCheck(P, M);
     EXPECT_EQ(Perft(P, 1), Legal) << Text;
+    TMoveBuffer Moves;
+    EXPECT_EQ(size_t(GenerateLegalMoves(P, Moves)), Legal) << Text;
     EXPECT_FALSE(IsStalemate(P));
     EXPECT_EQ(ParseMove(P->State, MoveToString(All.back())), All.back()) << Text;
     EXPECT_TRUE(SamePosition(*P, Before));

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "PositionChecks.h"
 #include "TestSupport.h"
 #include "engine/board/Position.h"
-#include "engine/board/PositionChecks.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"

@@ -4,19 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "TestSupport.h"
 #include "engine/platform/Memory.h"
 #include "engine/platform/Timer.h"
 #include "engine/platform/Version.h"
 
 namespace {
-
-bool SanitizedBuild() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  return true;
-#else
-  return std::getenv("TALVARIND_SANITIZED") != nullptr;
-#endif
-}
 
 bool AllZero(const void* P, size_t Size) {
   const auto* Bytes = static_cast<const unsigned char*>(P);
@@ -149,7 +142,7 @@ TEST(MemoryTest, ImpossibleRequestsGiveNull) {
   EXPECT_EQ(P, nullptr);
   EXPECT_EQ(AllocLargeZeroed(SIZE_MAX), nullptr);
   // Sanitizer allocators abort on absurd sizes instead of failing.
-  if (SanitizedBuild()) GTEST_SKIP() << "sanitizer allocators do not return null";
+  if (SanitizedRun()) GTEST_SKIP() << "sanitizer allocators do not return null";
   P = reinterpret_cast<void*>(1);
   GetMemAligned(P, int64_t(1) << 50, 16);
   EXPECT_EQ(P, nullptr);

@@ -24,11 +24,6 @@
 
 namespace {
 
-bool Sanitized() {
-  const char* V = std::getenv("TALVARIND_SANITIZED");
-  return V && *V && std::string_view(V) != "0";
-}
-
 const char* const Positions[] = {
     "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
     "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
@@ -39,8 +34,7 @@ const char* const Positions[] = {
 // Rebuilds the pool with a given number of threads for one test, and the usual pool afterwards.
 class PoolOf {
  public:
-  explicit PoolOf(int Threads) : S(TestState()) {
-    Saved = {S->MaxDepth, S->MaxNodes, S->MaxTime, S->Mode, S->UseThreadSleeping.load()};
+  explicit PoolOf(int Threads) : S(TestState()), Guard(S) {
     ParallelDone(S);
     ParallelInit(S, Threads);
     S->Mode = MNone;
@@ -49,21 +43,11 @@ class PoolOf {
   ~PoolOf() {
     ParallelDone(S);
     ParallelInit(S);
-    S->MaxDepth = Saved.MaxDepth;
-    S->MaxNodes = Saved.MaxNodes;
-    S->MaxTime = Saved.MaxTime;
-    S->Mode = Saved.Mode;
-    S->UseThreadSleeping = Saved.Sleeping;
-    S->AbortSearch = false;
   }
   TState* S;
 
  private:
-  struct {
-    int32_t MaxDepth, MaxNodes;
-    int64_t MaxTime;
-    int32_t Mode, Sleeping;
-  } Saved;
+  TStateGuard Guard;
 };
 
 // A think that must come back: a hang fails the test instead of stalling the suite.
@@ -102,7 +86,7 @@ TEST(ParallelSearch, TwoThreadsAgreeWithOneOnForcedResults) {
     // Deep enough to split: the move must be legal and the search must have used both threads' nodes.
     for (const char* Fen : Positions) {
       SetUpPosition(S, Fen);
-      S->MaxDepth = Sanitized() ? 5 : 7;
+      S->MaxDepth = SanitizedRun() ? 5 : 7;
       S->UsedThreadCount = 2;
       ASSERT_TRUE(ThinkWithin(S, std::chrono::seconds(120)));
       EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove)) << Fen;
@@ -116,7 +100,7 @@ TEST(ParallelSearch, StopsAtRandomMomentsWithoutLosingTheMove) {
   for (int Threads : {2, 4, 8}) {
     PoolOf Pool(Threads);
     TState* S = Pool.S;
-    const int Rounds = Sanitized() ? 24 : 100;
+    const int Rounds = SanitizedRun() ? 24 : 100;
     for (int Round = 0; Round < Rounds; Round++) {
       S->UseThreadSleeping = Round % 3 == 0;
       SetUpPosition(S, Positions[Round % 4]);
@@ -213,7 +197,7 @@ TEST(ParallelSearch, HugeHalfMoveCounterDoesNotBreakSplitting) {
   TState* S = Pool.S;
   SetUpPosition(S, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 9999 1");
   EXPECT_EQ(S->Position.ReversibleMoves, 9999);
-  S->MaxDepth = Sanitized() ? 5 : 7;
+  S->MaxDepth = SanitizedRun() ? 5 : 7;
   S->UsedThreadCount = 2;
   ASSERT_TRUE(ThinkWithin(S, std::chrono::seconds(120)));
   EXPECT_TRUE(IsLegalWithEnhancedCheck(&S->Position, S->BestMove));
@@ -344,7 +328,7 @@ TEST(SplitPoints, OnlyFromSixPliesUpAndAfterTheFirstMove) {
   EXPECT_GE(Node.Splits(0).Count.load(), 1) << "a full-window node of 24 quarter plies splits after its first move";
   EXPECT_EQ(Node.Splits(0).MinPly.load(), 1);
 
-  Node.Run((Sanitized() ? 7 : 8) * OnePly, -InfinityScore, InfinityScore);
+  Node.Run((SanitizedRun() ? 7 : 8) * OnePly, -InfinityScore, InfinityScore);
   for (int Thread = 0; Thread < 2; Thread++) {
     const TParallelThread::TSplitRecord& R = Node.Splits(Thread);
     if (R.Count.load() == 0) continue;
@@ -369,7 +353,7 @@ TEST(SplitPoints, StopDuringASplitReturnsZero) {
   SplitNode Node(Italian);
   bool Exercised = false;
   for (int Attempt = 0; Attempt < 5 && !Exercised; Attempt++) {
-    std::future<int32_t> Result = Node.Start((Sanitized() ? 6 : 7) * OnePly, -InfinityScore, InfinityScore);
+    std::future<int32_t> Result = Node.Start((SanitizedRun() ? 6 : 7) * OnePly, -InfinityScore, InfinityScore);
     while (Result.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
       if (Node.Splits(0).MinPly.load() == 1 && Node.S->Threads[0]->SplitPointCount.load() > 0) {
         Node.S->AbortSearch = true;

@@ -23,20 +23,8 @@ class ReportLine : public ::testing::Test {
   void SetUp() override {
     S = TestStateWith("startpos");
     Settings = std::make_unique<TThinkSettings>(S);
-    SavedDepth = S->IterativeDepth;
-    SavedNodes = S->Nodes;
-    SavedStart = S->StartTime;
-    SavedDumped = S->Dumped;
-    std::memcpy(SavedPV, S->PV, sizeof SavedPV);
   }
-  void TearDown() override {
-    S->IterativeDepth = SavedDepth;
-    S->Nodes = SavedNodes;
-    S->StartTime = SavedStart;
-    S->Dumped = SavedDumped;
-    std::memcpy(S->PV, SavedPV, sizeof SavedPV);
-    Settings.reset();
-  }
+  void TearDown() override { Settings.reset(); }
 
   // Plain quiet moves; the reports only read their squares.
   static TMove Quiet(const std::string& Text) {
@@ -57,9 +45,6 @@ class ReportLine : public ::testing::Test {
 
   TState* S = nullptr;
   std::unique_ptr<TThinkSettings> Settings;
-  int32_t SavedDepth, SavedDumped;
-  int64_t SavedNodes, SavedStart;
-  TMove SavedPV[256];
 };
 
 TEST_F(ReportLine, UCILineOfAThinkJustStarted) {

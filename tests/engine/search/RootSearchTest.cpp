@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "PositionChecks.h"
 #include "SearchTestSupport.h"
 #include "TestSupport.h"
 #include "engine/board/PositionCheck.h"
-#include "engine/board/PositionChecks.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/TimeControl.h"
 

@@ -285,4 +285,32 @@ TEST_F(SearchNode, RepetitionOnThePathIsADraw) {
   EXPECT_GT(NegaScout(SS, 2 * OnePly, 4, -InfinityScore, InfinityScore), 500);
 }
 
+// Debug builds stop a node entered with a window or ply that no caller may pass: a wide window off the
+// principal variation, an empty or out-of-range window, a ply past the stack.
+using SearchNodeDeathTest = SearchNode;
+
+TEST_F(SearchNodeDeathTest, CheckedBuildsStopAtAnImpossibleNodeEntry) {
+#ifdef NDEBUG
+  GTEST_SKIP() << "the checks are compiled into debug builds only";
+#else
+  ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+  TSearchStack* SS = Prepare("startpos", 2);
+  const struct {
+    TNodeType Type;
+    int Ply, Alpha, Beta;
+    const char* Broken;
+  } Cases[] = {
+      {NTCut, 2, -50, 50, "NodeType == NTPV"}, {NTAll, 2, 0, 2, "NodeType == NTPV"},
+      {NTPV, 2, 30, 30, "Alpha < Beta"},       {NTPV, 2, -InfinityScore - 1, 0, "InfinityScore <= Alpha"},
+      {NTPV, MaxPly, -50, 50, "Ply < MaxPly"},
+  };
+  for (const auto& C : Cases)
+    EXPECT_DEATH(NegaScout(SS, 4 * OnePly, C.Ply, C.Alpha, C.Beta, C.Type), C.Broken) << C.Broken;
+  EXPECT_DEATH(Quiescence(SS, 2, 10, 10), "Alpha < Beta");
+  // The legal entries of a null-window and a principal-variation node pass.
+  EXPECT_GE(NegaScout(SS, OnePly, 2, -1, 0, NTCut), -InfinityScore);
+  EXPECT_GE(NegaScout(SS, OnePly, 2, -InfinityScore, InfinityScore), -InfinityScore);
+#endif
+}
+
 }  // namespace

@@ -29,27 +29,7 @@ namespace search_test {
 // sleeps when idle) and restores the lot when it goes: all tests share the one engine state.
 class TThinkSettings {
  public:
-  explicit TThinkSettings(TState* S) : S(S) {
-    MaxDepth = S->MaxDepth;
-    MaxNodes = S->MaxNodes;
-    MaxTime = S->MaxTime;
-    MaxMoves = S->MaxMoves;
-    MaxThinkTime = S->MaxThinkTime;
-    Mode = S->Mode;
-    DumpState = S->DumpState;
-    UsedThreadCount = S->UsedThreadCount;
-    UseThreadSleeping = S->UseThreadSleeping;
-    UseFastEval = S->UseFastEval;
-    Pondering = S->Pondering;
-    Hint = S->Hint;
-    InfiniteSearch = S->InfiniteSearch;
-    NodeInterval = S->NodeInterval;
-    for (int I = 0; I < 2; I++) {
-      TimeLeft[I] = S->TimeLeft[I];
-      MovesLeft[I] = S->MovesLeft[I];
-      TimeIncrement[I] = S->TimeIncrement[I];
-    }
-
+  explicit TThinkSettings(TState* S) : Guard(S) {
     S->MaxDepth = 0;
     S->MaxNodes = 0;
     S->MaxTime = 0;
@@ -70,41 +50,8 @@ class TThinkSettings {
     }
   }
 
-  ~TThinkSettings() {
-    S->MaxDepth = MaxDepth;
-    S->MaxNodes = MaxNodes;
-    S->MaxTime = MaxTime;
-    S->MaxMoves = MaxMoves;
-    S->MaxThinkTime = MaxThinkTime;
-    S->Mode = Mode;
-    S->DumpState = DumpState;
-    S->UsedThreadCount = UsedThreadCount;
-    S->UseThreadSleeping = UseThreadSleeping;
-    S->UseFastEval = UseFastEval;
-    S->Pondering = Pondering;
-    S->Hint = Hint;
-    S->InfiniteSearch = InfiniteSearch;
-    S->NodeInterval = NodeInterval;
-    for (int I = 0; I < 2; I++) {
-      S->TimeLeft[I] = TimeLeft[I];
-      S->MovesLeft[I] = MovesLeft[I];
-      S->TimeIncrement[I] = TimeIncrement[I];
-    }
-    S->AbortSearch = false;
-    S->Quit = false;
-    S->PonderSearch = false;
-  }
-
-  TThinkSettings(const TThinkSettings&) = delete;
-  TThinkSettings& operator=(const TThinkSettings&) = delete;
-
  private:
-  TState* S;
-  int32_t MaxDepth, MaxNodes, MaxMoves, Mode, DumpState, UsedThreadCount, UseThreadSleeping, UseFastEval, Pondering,
-      Hint, InfiniteSearch, NodeInterval;
-  int64_t MaxTime, MaxThinkTime;
-  int64_t TimeLeft[2], TimeIncrement[2];
-  int32_t MovesLeft[2];
+  TStateGuard Guard;
 };
 
 // The input layer on a pipe of our own. The writer stays open until Close, so a search that polls sees

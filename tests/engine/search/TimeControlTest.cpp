@@ -90,13 +90,7 @@ class TimeControlStop : public ::testing::Test {
     S->StartTime = GetMilliseconds();
     S->LastPollTime = 0;
   }
-  void TearDown() override {
-    S->AbortSearch = false;
-    S->TotalNodes = 0;
-    S->CheckCounter = 0;
-    S->IterativeDepth = 0;
-    Settings.reset();
-  }
+  void TearDown() override { Settings.reset(); }
 
   bool ForcedCheck() { return CheckForStop(S, true, true); }
 

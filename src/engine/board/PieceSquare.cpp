@@ -1,4 +1,4 @@
-#include "engine/eval/PieceSquare.h"
+#include "engine/board/PieceSquare.h"
 
 #include <cstring>
 

@@ -23,16 +23,10 @@ bool IsLegalMove(TState* S, std::string_view Move) {
 }
 
 std::vector<std::string> LegalMoves(TState* S) {
-  TMoves Moves;
-  GenerateQuietMoves(&S->Position, GenerateCaptureMoves(&S->Position, Moves));
+  TMoveBuffer Moves;
+  const int Count = GenerateLegalMoves(&S->Position, Moves);
   std::vector<std::string> Legal;
-  for (int I = 0; I < MaxMoves && Moves[I]; I++) {
-    TUndoMove Undo;
-    DoMakeMove(&S->Position, Moves[I], &Undo);
-    const bool Illegal = IsIllegal(&S->Position);
-    DoUndoMove(&S->Position, &Undo);
-    if (!Illegal) Legal.push_back(MoveToString(Moves[I]));
-  }
+  for (int I = 0; I < Count; I++) Legal.push_back(MoveToString(Moves[I]));
   return Legal;
 }
 

@@ -73,11 +73,6 @@ TExit Decode(int Status) {
 
 }  // namespace
 
-bool Sanitized() {
-  const char* Value = std::getenv("TALVARIND_SANITIZED");
-  return Value != nullptr && *Value != '\0' && *Value != '0';
-}
-
 milliseconds Patience(milliseconds Base) { return Sanitized() ? Base * 10 : Base; }
 
 int UsableProcessorCount() {

@@ -1,4 +1,4 @@
-// Checks on whole positions shared by the board and move tests.
+// Position comparisons and move-list helpers shared by the tests of several folders.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,16 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/core/Types.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
-
-// The sanitizer run sets TALVARIND_SANITIZED; deep counts are cut down there.
-inline bool SanitizedRun() {
-  const char* V = std::getenv("TALVARIND_SANITIZED");
-  return V != nullptr && *V != 0 && std::string_view(V) != "0";
-}
 
 inline std::string SquareName(int Square) { return {char('a' + (Square & 7)), char('1' + (Square >> 3))}; }
 
@@ -29,37 +24,6 @@ inline std::string MovesText(const std::vector<TMove>& Moves) {
     Text += MoveToString(M);
   }
   return Text.empty() ? "(root)" : Text;
-}
-
-// Every field derived from Board, compared with what SetupBoardData computes from scratch. Positions
-// from text may hold several kings of a colour (then KingPosition must name one of them) or none (then
-// it only has to stay on the board).
-inline ::testing::AssertionResult DerivedFieldsMatchBoard(const TPosition& P, bool WithHash = true,
-                                                          bool WithKings = true) {
-  TPosition Q = P;
-  SetupBoardData(&Q);
-  std::string Diff;
-  for (int I = 0; I < BBPCount; I++)
-    if (P.Bitboards[I] != Q.Bitboards[I]) Diff += " Bitboards[" + std::to_string(I) + "]";
-  for (int Side = 0; Side < 2 && WithKings; Side++) {
-    const TBitboard Kings = Q.Bitboards[Side << 3] & Q.Bitboards[BBPKing];
-    const int K = P.KingPosition[Side];
-    if (K >= 64) Diff += " KingPosition[" + std::to_string(Side) + "] off the board";
-    else if (Kings && !(Kings >> K & 1)) Diff += " KingPosition[" + std::to_string(Side) + "]";
-    else if (Kings && (Kings & (Kings - 1)) == 0 && K != Q.KingPosition[Side])
-      Diff += " KingPosition[" + std::to_string(Side) + "]";
-  }
-  for (int Side = 0; Side < 2; Side++)
-    if (P.MaterialScores[Side] != Q.MaterialScores[Side]) Diff += " MaterialScores[" + std::to_string(Side) + "]";
-  for (int Phase = 0; Phase < 2; Phase++)
-    for (int Side = 0; Side < 2; Side++)
-      if (P.PositionScores[Phase][Side] != Q.PositionScores[Phase][Side])
-        Diff += " PositionScores[" + std::to_string(Phase) + "][" + std::to_string(Side) + "]";
-  if (P.Phase != Q.Phase) Diff += " Phase";
-  if (P.PawnHash != Q.PawnHash) Diff += " PawnHash";
-  if (WithHash && P.Hash != Q.Hash) Diff += " Hash";
-  if (Diff.empty()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "derived fields differ from a recomputation:" << Diff;
 }
 
 // Field by field (padding bytes are not compared).

@@ -10,12 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "TestSupport.h"
+
 namespace e2e {
 
 using std::chrono::milliseconds;
 
-// True in the sanitizer build, where everything runs several times slower.
-bool Sanitized();
+// SanitizedRun of TestSupport.h, under the name the dialogue tests use.
+inline bool Sanitized() { return SanitizedRun(); }
 // A deadline for work that takes Base in a plain build, stretched under the sanitizers.
 milliseconds Patience(milliseconds Base);
 
