@@ -142,43 +142,54 @@ void PublishIteration(TState* S, TPosition* P, int32_t Iteration, const TIterati
 
 }  // namespace
 
-TMove SearchRoot(TState* S, TPosition* P) {
-  TRootMoves List;
-  int32_t BestScores[256] = {};
+namespace {
 
-  S->Generation = (S->Generation + 1) & 255;
-  const TMove LastMove = S->HistoryPly > 0 ? S->HistoryStack[S->HistoryPly - 1].Move : 0;
-  TMove FirstMoveToTry = 0;
-  if (const uint64_t Data = TranspositionTableHashMoveProbe(P)) {
-    if ((TTDataKind(Data) == TTKLower || TTDataKind(Data) == TTKExact) && IsLegalWithEnhancedCheck(P, TTDataMove(Data)))
-      FirstMoveToTry = TTDataMove(Data);
-  }
-  TSearchStack* Root = S->SearchStack(S->HistoryPly);
-  TSearchStack* Child = Root + 1;
+// One root search: the root's set-up, the list of root moves and the running iteration.
+struct TRootSearch {
+  TState* S;
+  TPosition* P;
+  TSearchStack* Root;
+  TSearchStack* Child;
   TGeneratedMoves FirstMoves;
-  InitMoves(P, &FirstMoves, FirstMoveToTry, Root, true, true);
-
-  TMove Result = 0, EasyMove = 0;
-  S->StopOnPonderHit = false;
-  S->ExtraTime = 0;
-  P->FirstRootMove = false;
-
-  // The en-passant square belongs to the side to move: the other side cannot take there.
-  const int32_t EnPassant = P->EnPassant;
-  P->EnPassant = -1;
-  P->Side ^= 8;
-  const bool Stalemate = IsStalemate(P);
-  P->Side ^= 8;
-  P->EnPassant = EnPassant;
-  const bool RootInCheck = IsInCheck(P, P->Side);
-  Root->InCheck = RootInCheck;
-  // From the second iteration on, every root move gets a ply more in these cases.
-  const bool ExtendAll = RootInCheck || Stalemate || MoveIsPromotion(LastMove);
-  bool RulesSaidStop = false;
+  TRootMoves List;
   TIteration It;
+  int32_t BestScores[256] = {};
+  TMove EasyMove = 0;
+  // From the second iteration on, every root move gets a ply more: the root in check, the side not to
+  // move stalemated, or a promotion just played.
+  bool ExtendAll = false;
+  bool RulesSaidStop = false;
+
+  TRootSearch(TState* State, TPosition* Position) : S(State), P(Position) {
+    S->Generation = (S->Generation + 1) & 255;
+    const TMove LastMove = S->HistoryPly > 0 ? S->HistoryStack[S->HistoryPly - 1].Move : 0;
+    TMove FirstMoveToTry = 0;
+    if (const uint64_t Data = TranspositionTableHashMoveProbe(P)) {
+      if ((TTDataKind(Data) == TTKLower || TTDataKind(Data) == TTKExact) &&
+          IsLegalWithEnhancedCheck(P, TTDataMove(Data)))
+        FirstMoveToTry = TTDataMove(Data);
+    }
+    Root = S->SearchStack(S->HistoryPly);
+    Child = Root + 1;
+    InitMoves(P, &FirstMoves, FirstMoveToTry, Root, true, true);
+    S->StopOnPonderHit = false;
+    S->ExtraTime = 0;
+    P->FirstRootMove = false;
+
+    // The en-passant square belongs to the side to move: the other side cannot take there.
+    const int32_t EnPassant = P->EnPassant;
+    P->EnPassant = -1;
+    P->Side ^= 8;
+    const bool Stalemate = IsStalemate(P);
+    P->Side ^= 8;
+    P->EnPassant = EnPassant;
+    const bool RootInCheck = IsInCheck(P, P->Side);
+    Root->InCheck = RootInCheck;
+    ExtendAll = RootInCheck || Stalemate || MoveIsPromotion(LastMove);
+  }
 
   // Books a searched root move (already taken back); true when the search must stop.
-  auto Record = [&](int32_t Index, int32_t Score, int64_t Spent) {
+  bool Record(int32_t Index, int32_t Score, int64_t Spent) {
     List.Scores[Index] = Score;
     List.Nodes[Index] = Spent;
     S->Nodes += Spent;
@@ -192,59 +203,83 @@ TMove SearchRoot(TState* S, TPosition* P) {
     if (CheckForStop(S, true, true)) return true;
     P->FirstRootMove = false;
     return false;
-  };
+  }
 
+  // Builds the list: every legal move, one ply deep, with the full window.
+  void FirstIteration() {
+    TMove Move;
+    while (GetNextBestMove(P, &FirstMoves, Move)) {
+      Root->CurrentMove = Move;
+      TUndoMove Undo;
+      if (!MakeLegalMove(P, Move, &Undo)) continue;
+      const int32_t Index = List.Count++;
+      List.Moves[Index] = Move;
+      const int64_t Before = NodesNow(S);
+      const int32_t Score = -Search(Child, NTPV, P, OnePly, 1, -InfinityScore, InfinityScore, true);
+      DoUndoMove(P, &Undo);
+      if (Record(Index, Score, NodesNow(S) - Before) || List.Count >= 256) break;
+    }
+  }
+
+  void LaterIteration(int32_t Iteration) {
+    SortRootMoves(List.Count, List.Moves, List.Scores, List.Nodes);
+    if (Iteration == 2) {
+      EasyMove = List.Count > 0 ? List.Moves[0] : 0;
+      for (int32_t I = 1; I < List.Count; I++)
+        if (List.Scores[I] >= List.Scores[0] - 200) EasyMove = 0;
+    }
+    for (int32_t I = 0; I < List.Count; I++) {
+      P->FirstRootMove = I == 0;
+      List.Scores[I] = Unsearched;
+      List.Nodes[I] = Unsearched;
+      Root->CurrentMove = List.Moves[I];
+      TUndoMove Undo;
+      DoMakeMove(P, List.Moves[I], &Undo);
+      const int32_t Depth = (Iteration - 1) * OnePly + (ExtendAll || MoverHasPawnOnSeventh(P) ? OnePly : 0);
+      const int64_t Before = NodesNow(S);
+      const int32_t Score = SearchLaterIterationMove(Child, P, Depth, It.BestScore);
+      DoUndoMove(P, &Undo);
+      if (Record(I, Score, NodesNow(S) - Before)) break;
+    }
+    if (EasyMove != It.BestMove) EasyMove = 0;
+  }
+
+  // After a completed iteration: whether to search another.
+  bool Deepen(int32_t Iteration) {
+    BestScores[Iteration] = It.Alpha;
+    if (!RulesSaidStop) {
+      RulesSaidStop = (Iteration > 2 && List.Count == 1) || (Iteration > 6 && MateIsSettled(BestScores, Iteration)) ||
+                      TimeIsUp(S, Iteration, It.BestMove, EasyMove, List.Count > 0 ? List.Nodes[0] : 0, It.Nodes);
+    }
+    if (RulesSaidStop) {
+      if (!S->PonderSearch.load(std::memory_order_relaxed)) return false;
+      S->StopOnPonderHit = true;
+    }
+    return !((S->MaxDepth != 0 && Iteration + 1 > S->MaxDepth) || Iteration + 1 >= 256);
+  }
+};
+
+}  // namespace
+
+TMove SearchRoot(TState* S, TPosition* P) {
+  TRootSearch R(S, P);
+  TMove Result = 0;
   for (int32_t Iteration = 1;; Iteration++) {
     S->IterativeDepth = Iteration;
     S->CheckCounter.store(0, std::memory_order_relaxed);
     P->FirstRootMove = false;
     if (Iteration < 5) S->ExtraTime = 0;
     if (CheckForStop(S, true, true)) break;
-    It = TIteration();
+    R.It = TIteration();
     if (S->Mode == MUCI) {
       std::printf("info depth %d ", Iteration);
       std::fflush(stdout);
     }
-    Root->Hash = P->Hash;
+    R.Root->Hash = P->Hash;
     S->Dumped = false;
     P->FirstRootMove = true;
-
-    if (Iteration == 1) {
-      // Builds the list: every legal move, one ply deep, with the full window.
-      TMove Move;
-      while (GetNextBestMove(P, &FirstMoves, Move)) {
-        Root->CurrentMove = Move;
-        TUndoMove Undo;
-        if (!MakeLegalMove(P, Move, &Undo)) continue;
-        const int32_t Index = List.Count++;
-        List.Moves[Index] = Move;
-        const int64_t Before = NodesNow(S);
-        const int32_t Score = -Search(Child, NTPV, P, OnePly, 1, -InfinityScore, InfinityScore, true);
-        DoUndoMove(P, &Undo);
-        if (Record(Index, Score, NodesNow(S) - Before) || List.Count >= 256) break;
-      }
-    } else {
-      SortRootMoves(List.Count, List.Moves, List.Scores, List.Nodes);
-      if (Iteration == 2) {
-        EasyMove = List.Count > 0 ? List.Moves[0] : 0;
-        for (int32_t I = 1; I < List.Count; I++)
-          if (List.Scores[I] >= List.Scores[0] - 200) EasyMove = 0;
-      }
-      for (int32_t I = 0; I < List.Count; I++) {
-        P->FirstRootMove = I == 0;
-        List.Scores[I] = Unsearched;
-        List.Nodes[I] = Unsearched;
-        Root->CurrentMove = List.Moves[I];
-        TUndoMove Undo;
-        DoMakeMove(P, List.Moves[I], &Undo);
-        const int32_t Depth = (Iteration - 1) * OnePly + (ExtendAll || MoverHasPawnOnSeventh(P) ? OnePly : 0);
-        const int64_t Before = NodesNow(S);
-        const int32_t Score = SearchLaterIterationMove(Child, P, Depth, It.BestScore);
-        DoUndoMove(P, &Undo);
-        if (Record(I, Score, NodesNow(S) - Before)) break;
-      }
-      if (EasyMove != It.BestMove) EasyMove = 0;
-    }
+    if (Iteration == 1) R.FirstIteration();
+    else R.LaterIteration(Iteration);
 
     // A stopped iteration counts for nothing.
     if (S->AbortSearch.load(std::memory_order_relaxed)) {
@@ -254,21 +289,11 @@ TMove SearchRoot(TState* S, TPosition* P) {
       }
       break;
     }
-    if (It.BestMove) Result = It.BestMove;
-    PublishIteration(S, P, Iteration, It);
-    BestScores[Iteration] = It.Alpha;
-
-    if (!RulesSaidStop) {
-      RulesSaidStop = (Iteration > 2 && List.Count == 1) || (Iteration > 6 && MateIsSettled(BestScores, Iteration)) ||
-                      TimeIsUp(S, Iteration, It.BestMove, EasyMove, List.Count > 0 ? List.Nodes[0] : 0, It.Nodes);
-    }
-    if (RulesSaidStop) {
-      if (!S->PonderSearch.load(std::memory_order_relaxed)) break;
-      S->StopOnPonderHit = true;
-    }
-    if ((S->MaxDepth != 0 && Iteration + 1 > S->MaxDepth) || Iteration + 1 >= 256) break;
+    if (R.It.BestMove) Result = R.It.BestMove;
+    PublishIteration(S, P, Iteration, R.It);
+    if (!R.Deepen(Iteration)) break;
   }
   P->FirstRootMove = false;
-  if (!Result) Result = FallbackMove(S, P, It.BestMove, List.Count, List.Moves);
+  if (!Result) Result = FallbackMove(S, P, R.It.BestMove, R.List.Count, R.List.Moves);
   return Result;
 }
