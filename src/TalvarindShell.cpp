@@ -8,6 +8,7 @@
 #include "engine/frontend/Shell.h"
 #include "engine/frontend/UCI.h"
 #include "engine/frontend/XBoard.h"
+#include "engine/platform/Output.h"
 #include "engine/search/Bench.h"
 
 namespace {
@@ -26,7 +27,7 @@ bool BenchDepth(int argc, char** argv, int& Depth) {
 
 void Bench(int Depth) {
   const TBenchTotal Total = RunBench(&State, Depth);
-  std::printf("Nodes searched: %lld\nNodes/second: %lld\n", (long long)Total.Nodes, (long long)Total.NodesPerSecond());
+  OutputPrint("Nodes searched: %lld\nNodes/second: %lld\n", (long long)Total.Nodes, (long long)Total.NodesPerSecond());
 }
 
 }  // namespace
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
   if (!InitState(&State)) return 1;
   State.MaxDepth = DefaultShellDepth;
   if (std::strcmp(Face, "xboard") == 0) {
-    std::printf("\n");
+    OutputPrint("\n");
     XBoard(&State);
   } else if (std::strcmp(Face, "uci") == 0) {
     UCI(&State, "");

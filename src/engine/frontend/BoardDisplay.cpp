@@ -8,6 +8,7 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/Notation.h"
 #include "engine/platform/Console.h"
+#include "engine/platform/Output.h"
 #include "engine/platform/Version.h"
 
 namespace {
@@ -203,10 +204,10 @@ std::string ConsoleText(std::string_view Cp437) {
 
 void DrawSmallBoard(TState* S) {
   const std::string Text = ConsoleText(RenderSmallBoard(S));
-  std::fwrite(Text.data(), 1, Text.size(), stdout);
+  OutputWrite(Text);
 }
 
 void DrawBigBoard(TState* S) {
   const std::string Text = ConsoleText(RenderBigBoard(S));
-  std::fwrite(Text.data(), 1, Text.size(), stdout);
+  OutputWrite(Text);
 }

@@ -16,6 +16,7 @@
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Output.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Think.h"
 
@@ -55,8 +56,8 @@ constexpr const char* Help[][2] = {
 };
 
 void Say(const char* Text) {
-  std::fputs(Text, stdout);
-  std::fputc('\n', stdout);
+  OutputWrite(Text);
+  OutputChar('\n');
 }
 
 std::string Upper(std::string Text) {
@@ -74,11 +75,11 @@ std::string Lower(std::string Text) {
 // The next typed line. The end of input ends the shell as "quit" does: a script that runs out of lines
 // must not leave it prompting for ever.
 bool ReadShellLine(TState* S, std::string& Line) {
-  std::fflush(stdout);
+  OutputFlush();
   while (!InputReadLine(true, Line)) {
     if (InputEnded()) {
       // The prompt's line is still open; the terminal's own prompt should not follow it.
-      std::fputc('\n', stdout);
+      OutputChar('\n');
       S->Quit = true;
       return false;
     }
@@ -95,7 +96,7 @@ bool ReadValue(TState* S, std::string& Line, const char* Prompt, const T& Shown,
   Trim(Word);
   if (ReadNumber(Word, Value)) return true;
   if (!Word.empty()) Value = 0;
-  std::printf("%s%lld)? ", Prompt, (long long)Shown);
+  OutputPrint("%s%lld)? ", Prompt, (long long)Shown);
   do {
     if (!ReadShellLine(S, Word)) return false;
     Trim(Word);
@@ -113,7 +114,7 @@ bool ReadYesNo(TState* S, std::string& Line, const char* Prompt, bool Current, b
       Yes = Word == "y";
       return true;
     }
-    if (Prompt) std::printf("%s(%c)? ", Prompt, YN[Current]);
+    if (Prompt) OutputPrint("%s(%c)? ", Prompt, YN[Current]);
     Prompt = nullptr;
     if (!ReadShellLine(S, Word)) return false;
   }
@@ -121,15 +122,15 @@ bool ReadYesNo(TState* S, std::string& Line, const char* Prompt, bool Current, b
 
 void PrintHistory(const TState* S) {
   for (int32_t K = 0; K < S->HistoryPly; K++)
-    std::printf("%5s %s", MoveToString(S->HistoryStack[K].Move).c_str(), (K + 1) % 8 == 0 ? "\n" : "");
-  if (S->HistoryPly % 8 != 0) std::fputc('\n', stdout);
+    OutputPrint("%5s %s", MoveToString(S->HistoryStack[K].Move).c_str(), (K + 1) % 8 == 0 ? "\n" : "");
+  if (S->HistoryPly % 8 != 0) OutputChar('\n');
 }
 
 void PrintLegalMoves(TState* S) {
   TMoveBuffer Moves;
   const int Count = GenerateLegalMoves(&S->Position, Moves);
-  for (int I = 0; I < Count; I++) std::printf("%s%c", MoveToString(Moves[I]).c_str(), (I + 1) % 16 == 0 ? '\n' : ' ');
-  if (Count % 16 != 0) std::fputc('\n', stdout);
+  for (int I = 0; I < Count; I++) OutputPrint("%s%c", MoveToString(Moves[I]).c_str(), (I + 1) % 16 == 0 ? '\n' : ' ');
+  if (Count % 16 != 0) OutputChar('\n');
 }
 
 bool RunPerft(TState* S, std::string& Line) {
@@ -140,14 +141,14 @@ bool RunPerft(TState* S, std::string& Line) {
   const THighResTime Start = HighResTimerGetTime();
   const uint64_t Leaves = Perft(&S->Position, Depth);
   const int64_t Ms = HighResTimeToMilliseconds(HighResTimerGetTime() - Start);
-  std::printf("Found %llu moves in %lld milliseconds\n", (unsigned long long)Leaves, (long long)Ms);
+  OutputPrint("Found %llu moves in %lld milliseconds\n", (unsigned long long)Leaves, (long long)Ms);
   return false;
 }
 
 bool SetUpPosition(TState* S, std::string Line) {
   Trim(Line);
   if (Line.empty()) {
-    std::printf("Position? ");
+    OutputPrint("Position? ");
     if (!ReadShellLine(S, Line)) return true;
     Trim(Line);
     if (Line.empty()) {
@@ -237,7 +238,7 @@ bool Find(TShellLine& C) {
 }
 
 bool Evaluate(TShellLine& C) {
-  std::printf("%d\n", C.Word == "EVAL" ? Eval(&C.S->Position) : EvalFast(&C.S->Position));
+  OutputPrint("%d\n", C.Word == "EVAL" ? Eval(&C.S->Position) : EvalFast(&C.S->Position));
   C.S->StartTime = GetMilliseconds();
   return false;
 }
@@ -319,7 +320,7 @@ bool Nodes(TShellLine& C) {
 bool Position(TShellLine& C) { return SetUpPosition(C.S, C.Rest); }
 
 bool PrintHelp(TShellLine&) {
-  for (const auto& Entry : Help) std::printf("%-15s%s\n", Entry[0], Entry[1]);
+  for (const auto& Entry : Help) OutputPrint("%-15s%s\n", Entry[0], Entry[1]);
   Say("otherwise move like a2a3 or a7a8q (\"nbrq\" as last char for promotion)");
   return false;
 }
@@ -376,10 +377,10 @@ void ShellInterface(TState* S) {
   std::string Line;
   while (!S->Quit) {
     if (Redraw) DrawBigBoard(S);
-    std::fputc('>', stdout);
+    OutputChar('>');
     if (!ReadShellLine(S, Line)) break;
     if (Line == "self") SelfPlay(S);
     Redraw = ParseAndExecute(S, Line);
   }
-  std::fflush(stdout);
+  OutputFlush();
 }

@@ -11,6 +11,7 @@
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
 #include "engine/platform/Memory.h"
+#include "engine/platform/Output.h"
 #include "engine/platform/Timer.h"
 #include "engine/platform/Version.h"
 #include "engine/search/Think.h"
@@ -29,12 +30,12 @@ struct TGoClock {
 };
 
 void Identify(const TState* S) {
-  std::printf("id name Talvarind %s\n", VersionString().c_str());
-  std::printf("id author Yorvane 'Kesk' Drummelt\n");
-  std::printf("option name Threads type spin default %d min 1 max %d\n", S->ThreadCount, S->ThreadCount);
-  std::printf("option name ThreadSleeping type check default %s\n", S->UseThreadSleeping ? "true" : "false");
-  std::printf("option name FastEval type check default %s\n", S->UseFastEval ? "true" : "false");
-  std::printf("uciok\n");
+  OutputPrint("id name Talvarind %s\n", VersionString().c_str());
+  OutputPrint("id author Yorvane 'Kesk' Drummelt\n");
+  OutputPrint("option name Threads type spin default %d min 1 max %d\n", S->ThreadCount, S->ThreadCount);
+  OutputPrint("option name ThreadSleeping type check default %s\n", S->UseThreadSleeping ? "true" : "false");
+  OutputPrint("option name FastEval type check default %s\n", S->UseFastEval ? "true" : "false");
+  OutputPrint("uciok\n");
 }
 
 void SetOption(TState* S, std::string Line) {
@@ -180,12 +181,12 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
   if (!ThinkAndExecute(S) && S->BestMove == 0) {
     // Mated or stalemated: interfaces wait for "bestmove" all the same, after their "stop" in an endless search.
     if (Infinite) WaitForStop(S);
-    std::printf("bestmove 0000\n");
+    OutputPrint("bestmove 0000\n");
     return;
   }
   const std::string Best = MoveToString(S->BestMove);
-  if (S->PV[1] != 0) std::printf("bestmove %s ponder %s\n", Best.c_str(), MoveToString(S->PV[1]).c_str());
-  else std::printf("bestmove %s\n", Best.c_str());
+  if (S->PV[1] != 0) OutputPrint("bestmove %s ponder %s\n", Best.c_str(), MoveToString(S->PV[1]).c_str());
+  else OutputPrint("bestmove %s\n", Best.c_str());
 }
 
 }  // namespace
@@ -200,7 +201,7 @@ void UCI(TState* S, std::string FirstLine) {
 
   std::string Line;
   while (!S->Quit) {
-    std::fflush(stdout);
+    OutputFlush();
     if (!FirstLine.empty()) {
       Line = std::move(FirstLine);
       FirstLine.clear();
@@ -215,7 +216,7 @@ void UCI(TState* S, std::string FirstLine) {
     } else if (Cmd == "isready") {
       // Ready means ready to search at full speed: with the table faulted in.
       WaitForPopulate();
-      std::printf("readyok\n");
+      OutputPrint("readyok\n");
     } else if (Cmd == "setoption") {
       SetOption(S, Line);
     } else if (Cmd == "ucinewgame") {
@@ -228,7 +229,7 @@ void UCI(TState* S, std::string FirstLine) {
       S->Quit = true;
     }
   }
-  std::fflush(stdout);
+  OutputFlush();
 }
 
 void SetUpUCIPosition(TState* S, std::string Words) { SetUpPosition(S, std::move(Words)); }

@@ -13,6 +13,7 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Output.h"
 #include "engine/platform/Version.h"
 #include "engine/search/Think.h"
 #include "engine/search/TimeControl.h"
@@ -21,13 +22,14 @@ namespace {
 
 // Every line leaves at once: an interface acts on each line as it comes, and waits for the one it needs.
 __attribute__((format(printf, 1, 2))) void Say(const char* Format, ...) {
+  char Line[1024];
   std::va_list Arguments;
   va_start(Arguments, Format);
-  std::vprintf(Format, Arguments);
+  const int Length = std::vsnprintf(Line, sizeof Line, Format, Arguments);
   va_end(Arguments);
-  std::fflush(stdout);
+  if (Length > 0) OutputWrite(std::string_view(Line, size_t(Length) < sizeof Line ? size_t(Length) : sizeof Line - 1));
+  OutputFlush();
 }
-
 void NotLegalNow(const std::string& Word) { Say("Error (command not legal now): %s\n", Word.c_str()); }
 void Unknown(const std::string& Word) { Say("Error (unknown command): %s\n", Word.c_str()); }
 
@@ -325,7 +327,7 @@ void OfferDraw(TCommandLine&) { Say("offer draw\n"); }
 
 void PrintBoard(TCommandLine& C) {
   DrawSmallBoard(C.S);
-  std::fflush(stdout);
+  OutputFlush();
 }
 
 struct TXBoardCommand {
@@ -410,7 +412,7 @@ void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoard
     if (InputEnded()) Leave(S);
     return;
   }
-  std::fflush(stdout);
+  OutputFlush();
   CarryOut(S, std::move(Line), ComputerSide, InSearch, Clocks);
 }
 
@@ -426,7 +428,7 @@ void XBoard(TState* S) {
   S->Quit = false;
   XBoardInSearchHandler = InSearchHandler;
   while (!S->Quit) {
-    std::fflush(stdout);
+    OutputFlush();
     if (S->Position.Side == ComputerSide) {
       ApplyClocks(S, Clocks);
       ForcedInSearch = false;
@@ -449,5 +451,5 @@ void XBoard(TState* S) {
     ProcessXBoardInput(S, ComputerSide, false, Clocks);
   }
   XBoardInSearchHandler = nullptr;
-  std::fflush(stdout);
+  OutputFlush();
 }

@@ -5,6 +5,7 @@
 #include "engine/board/Position.h"
 #include "engine/moves/Notation.h"
 #include "engine/platform/Memory.h"
+#include "engine/platform/Output.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Think.h"
 
@@ -26,9 +27,9 @@ TBenchTotal SearchPositions(TState* S, const std::vector<std::string>& Fens, int
     const TBenchTotal One{S->TotalNodes.load(), Milliseconds};
     Total.Nodes += One.Nodes;
     Total.Milliseconds += One.Milliseconds;
-    std::printf("%s %lld %lld %lld %s\n", Label.c_str(), (long long)One.Nodes, (long long)One.Milliseconds,
+    OutputPrint("%s %lld %lld %lld %s\n", Label.c_str(), (long long)One.Nodes, (long long)One.Milliseconds,
                 (long long)One.NodesPerSecond(), MoveToString(S->BestMove).c_str());
-    std::fflush(stdout);
+    OutputFlush();
   }
   return Total;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/moves/Notation.h"
+#include "engine/platform/Output.h"
 #include "engine/platform/Timer.h"
 
 namespace {
@@ -12,8 +13,8 @@ void WritePV(const TState* S) {
   char Move[8];
   for (int I = 0; I < 256 && S->PV[I]; I++) {
     MoveToChars(S->PV[I], Move);
-    std::fputc(' ', stdout);
-    std::fputs(Move, stdout);
+    OutputChar(' ');
+    OutputWrite(Move);
   }
 }
 
@@ -22,20 +23,20 @@ void WritePV(const TState* S) {
 void DumpState(TState* S, int32_t Score) {
   if (S->DumpState && S->Mode == MXBoard) {
     const int64_t Centiseconds = (GetMilliseconds() - S->StartTime) / 10;
-    std::printf("%3d %8d %8lld %12lld", S->IterativeDepth.load(), Score, (long long)Centiseconds, (long long)S->Nodes);
+    OutputPrint("%3d %8d %8lld %12lld", S->IterativeDepth.load(), Score, (long long)Centiseconds, (long long)S->Nodes);
     WritePV(S);
-    std::fputc('\n', stdout);
+    OutputChar('\n');
   }
-  std::fflush(stdout);
+  OutputFlush();
   S->Dumped = true;
 }
 
 void DumpUCIState(TState* S, int32_t Score) {
   const int64_t Time = GetMilliseconds() - S->StartTime;
   const int64_t Nps = Time ? S->Nodes * 1000 / Time : 0;
-  std::printf("score cp %d time %lld nodes %lld nps %lld pv", Score, (long long)Time, (long long)S->Nodes,
+  OutputPrint("score cp %d time %lld nodes %lld nps %lld pv", Score, (long long)Time, (long long)S->Nodes,
               (long long)Nps);
   WritePV(S);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  OutputChar('\n');
+  OutputFlush();
 }

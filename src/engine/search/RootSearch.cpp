@@ -7,6 +7,7 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
+#include "engine/platform/Output.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/MoveOrder.h"
 #include "engine/search/Parallel.h"
@@ -134,7 +135,7 @@ void PublishIteration(TState* S, TPosition* P, int32_t Iteration, const TIterati
   WalkPrincipalVariation(S, P, It.BestMove);
   if (S->Mode == MUCI) {
     DumpUCIState(S, It.Alpha);
-    std::fflush(stdout);
+    OutputFlush();
   } else if (!S->Dumped) {
     DumpState(S, It.Alpha);
   }
@@ -272,8 +273,8 @@ TMove SearchRoot(TState* S, TPosition* P) {
     if (CheckForStop(S, true, true)) break;
     R.It = TIteration();
     if (S->Mode == MUCI) {
-      std::printf("info depth %d ", Iteration);
-      std::fflush(stdout);
+      OutputPrint("info depth %d ", Iteration);
+      OutputFlush();
     }
     R.Root->Hash = P->Hash;
     S->Dumped = false;
@@ -284,8 +285,8 @@ TMove SearchRoot(TState* S, TPosition* P) {
     // A stopped iteration counts for nothing.
     if (S->AbortSearch.load(std::memory_order_relaxed)) {
       if (S->Mode == MUCI) {
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
+        OutputChar('\n');
+        OutputFlush();
       }
       break;
     }

@@ -8,6 +8,7 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Output.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Reports.h"
 #include "engine/search/RootSearch.h"
@@ -36,9 +37,9 @@ bool DoThink(TState* S) {
     if (S->Mode == MXBoard) {
       DumpState(S, 0);
     } else if (S->Mode == MUCI) {
-      std::fputs("info depth 0 ", stdout);
+      OutputWrite("info depth 0 ");
       DumpUCIState(S, 0);
-      std::fflush(stdout);
+      OutputFlush();
     }
   } else {
     S->BestMove = SearchRoot(S, &S->Position);
@@ -73,8 +74,8 @@ bool ThinkAndExecute(TState* S) {
   if (!Think(S)) return false;
   char Text[8];
   MoveToChars(S->BestMove, Text);
-  std::printf("%s\n", Text);
-  std::fflush(stdout);
+  OutputPrint("%s\n", Text);
+  OutputFlush();
   return MakeMove(&S->Position, S->BestMove);
 }
 
