@@ -1,6 +1,5 @@
 #include "FuzzSupport.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
+#include "engine/platform/Output.h"
 
 namespace fuzz {
 
@@ -69,15 +69,10 @@ void RunOnInput(std::string_view Input, const std::function<void()>& Dialogue) {
   close(Fds[1]);
   InputAttach(Fds[0]);
 
-  std::fflush(stdout);
-  const int Terminal = dup(STDOUT_FILENO);
-  const int Nowhere = open("/dev/null", O_WRONLY);
-  dup2(Nowhere, STDOUT_FILENO);
-  close(Nowhere);
+  // What the dialogue answers is of no interest here, only what it does.
+  SetOutputSink([](std::string_view, void*) {}, nullptr);
   Dialogue();
-  std::fflush(stdout);
-  dup2(Terminal, STDOUT_FILENO);
-  close(Terminal);
+  SetOutputSink(nullptr, nullptr);
 
   ParkInput();
   close(Fds[0]);

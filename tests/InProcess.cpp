@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <future>
 #include <thread>
 
@@ -18,12 +17,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Lines beginning "bestmove" or "move " written to the capture file so far.
-int AnswersIn(int Fd) {
-  std::string Text;
-  char Chunk[4096];
-  ssize_t Count;
-  for (off_t At = 0; (Count = pread(Fd, Chunk, sizeof Chunk, At)) > 0; At += Count) Text.append(Chunk, size_t(Count));
+// Lines beginning "bestmove" or "move " in Text.
+int AnswersIn(const std::string& Text) {
   int Answers = 0;
   for (size_t At = 0; At < Text.size();) {
     const std::string_view Line = std::string_view(Text).substr(At);
@@ -42,9 +37,7 @@ std::string RunInProcess(TState* S, std::string_view Input, const std::function<
     ADD_FAILURE() << "pipe";
     return "";
   }
-  std::fflush(stdout);
-  FILE* Capture = std::tmpfile();
-  const int CaptureFd = fileno(Capture);
+  TOutputCapture Capture;
   std::thread Writer([&] {
     std::string_view Rest = Input;
     for (int Answers = 0;; Answers++) {
@@ -53,14 +46,12 @@ std::string RunInProcess(TState* S, std::string_view Input, const std::function<
       if (Mark == std::string_view::npos) break;
       Rest.remove_prefix(Mark + AwaitAnswer.size() + 1);
       const auto Deadline = std::chrono::steady_clock::now() + Patience(30s);
-      while (AnswersIn(CaptureFd) <= Answers && std::chrono::steady_clock::now() < Deadline)
+      while (AnswersIn(Capture.Text()) <= Answers && std::chrono::steady_clock::now() < Deadline)
         std::this_thread::sleep_for(1ms);
     }
     close(Fds[1]);
   });
   InputAttach(Fds[0]);
-  const int Terminal = dup(STDOUT_FILENO);
-  dup2(fileno(Capture), STDOUT_FILENO);
   auto Run = std::async(std::launch::async, Dialogue);
   const bool Hung = Run.wait_for(Patience(30s)) == std::future_status::timeout;
   if (Hung) {
@@ -69,15 +60,7 @@ std::string RunInProcess(TState* S, std::string_view Input, const std::function<
   }
   Run.wait();
   Writer.join();
-  std::fflush(stdout);
-  dup2(Terminal, STDOUT_FILENO);
-  close(Terminal);
-  std::string Output;
-  std::rewind(Capture);
-  char Chunk[4096];
-  size_t Count;
-  while ((Count = std::fread(Chunk, 1, sizeof Chunk, Capture)) > 0) Output.append(Chunk, Count);
-  std::fclose(Capture);
+  const std::string Output = Capture.Finish();
   ParkInput();
   close(Fds[0]);
   if (Hung) ADD_FAILURE() << "the dialogue did not return at the end of its input";

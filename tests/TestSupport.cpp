@@ -10,6 +10,7 @@
 #include "FuzzSupport.h"
 #include "engine/Engine.h"
 #include "engine/board/Position.h"
+#include "engine/platform/Output.h"
 
 TState* TestState() {
   static bool Started = [] {
@@ -117,4 +118,32 @@ TStateGuard::~TStateGuard() {
   S->AbortSearch = false;
   S->Quit = false;
   S->PonderSearch = false;
+}
+
+TOutputCapture::TOutputCapture(std::function<void(const std::string&)> OnText) : OnText(std::move(OnText)) {
+  SetOutputSink(Take, this);
+}
+
+void TOutputCapture::Take(std::string_view Piece, void* Context) {
+  auto* Capture = static_cast<TOutputCapture*>(Context);
+  std::string Copy;
+  {
+    std::lock_guard<std::mutex> Guard(Capture->Mutex);
+    Capture->Written.append(Piece);
+    if (Capture->OnText) Copy = Capture->Written;
+  }
+  if (Capture->OnText) Capture->OnText(Copy);
+}
+
+std::string TOutputCapture::Finish() {
+  if (Capturing) {
+    SetOutputSink(nullptr, nullptr);
+    Capturing = false;
+  }
+  return Text();
+}
+
+std::string TOutputCapture::Text() {
+  std::lock_guard<std::mutex> Guard(Mutex);
+  return Written;
 }

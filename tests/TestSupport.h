@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
 #include <string_view>
 
 #include "engine/core/State.h"
@@ -41,4 +44,27 @@ class TStateGuard {
   int64_t MaxThinkTime, MaxTime, StartTime, LastPollTime, Nodes, TotalNodes;
   int64_t TimeLeft[2], TimeIncrement[2];
   TMove PV[256];
+};
+
+// Takes the engine's output over while it lives (the engine writes nothing to standard output then) and
+// keeps it. OnText, when given, sees all the text so far after each piece, on the thread that wrote it,
+// which lets a test react to a report while the think runs.
+class TOutputCapture {
+ public:
+  explicit TOutputCapture(std::function<void(const std::string&)> OnText = {});
+  ~TOutputCapture() { Finish(); }
+  TOutputCapture(const TOutputCapture&) = delete;
+  TOutputCapture& operator=(const TOutputCapture&) = delete;
+
+  // Gives the output back to standard output and returns all that was written meanwhile.
+  std::string Finish();
+  // What was written so far.
+  std::string Text();
+
+ private:
+  static void Take(std::string_view Piece, void* Context);
+  std::function<void(const std::string&)> OnText;
+  std::mutex Mutex;
+  std::string Written;
+  bool Capturing = true;
 };

@@ -86,58 +86,16 @@ class TInputPipe {
   int Fds[2] = {-1, -1};
 };
 
-// Standard output diverted into a pipe that a reader thread drains. OnText sees everything read so far
-// after each chunk (on the reader thread), which lets a test react to a report while the think runs.
+// The engine's output taken over for a think. OnText sees everything written so far after each piece
+// (on the writing thread), which lets a test react to a report while the think runs.
 class TStdoutTap {
  public:
-  explicit TStdoutTap(std::function<void(const std::string&)> OnText = {}) : OnText(std::move(OnText)) {
-    std::fflush(stdout);
-    SavedFd = dup(STDOUT_FILENO);
-    if (SavedFd < 0 || pipe(Fds) != 0) {
-      ADD_FAILURE() << "cannot divert standard output";
-      return;
-    }
-    dup2(Fds[1], STDOUT_FILENO);
-    close(Fds[1]);
-    Reader = std::thread([this] {
-      char Buffer[4096];
-      for (;;) {
-        const ssize_t Count = read(Fds[0], Buffer, sizeof Buffer);
-        if (Count <= 0) break;
-        std::string Copy;
-        {
-          std::lock_guard<std::mutex> Guard(Mutex);
-          Text.append(Buffer, size_t(Count));
-          Copy = Text;
-        }
-        if (this->OnText) this->OnText(Copy);
-      }
-    });
-  }
-
-  ~TStdoutTap() { Finish(); }
-
-  // Puts standard output back and returns all that was written meanwhile.
-  std::string Finish() {
-    if (SavedFd >= 0) {
-      std::fflush(stdout);
-      dup2(SavedFd, STDOUT_FILENO);
-      close(SavedFd);
-      SavedFd = -1;
-      if (Reader.joinable()) Reader.join();
-      close(Fds[0]);
-    }
-    std::lock_guard<std::mutex> Guard(Mutex);
-    return Text;
-  }
+  explicit TStdoutTap(std::function<void(const std::string&)> OnText = {}) : Capture(std::move(OnText)) {}
+  // Gives the output back and returns all that was written meanwhile.
+  std::string Finish() { return Capture.Finish(); }
 
  private:
-  std::function<void(const std::string&)> OnText;
-  int SavedFd = -1;
-  int Fds[2] = {-1, -1};
-  std::thread Reader;
-  std::mutex Mutex;
-  std::string Text;
+  TOutputCapture Capture;
 };
 
 inline std::vector<std::string> Lines(const std::string& Text) {
