@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <thread>
 #include <vector>
 
@@ -120,103 +121,171 @@ TEST_F(TransTableTest, MateScoresAreStoredRelativeToTheNode) {
   EXPECT_EQ(TTDataScoreAtPly(Probe(Key(4)), 6), -30000);
 }
 
-TEST_F(TransTableTest, FullWindowOfCurrentSearchGivesUpShallowestBoundlessEntry) {
-  Store(Key(1), 4, TTKExact);
-  Store(Key(2), 16, TTKNone);
-  Store(Key(3), 1, TTKLower);
-  Store(Key(4), 12, TTKUpper);
-  Store(Key(5), 40, TTKExact);
-  EXPECT_TRUE(Holds(0, Key(1)));
-  EXPECT_TRUE(Holds(1, Key(2)));
-  EXPECT_TRUE(Holds(2, Key(3)));
-  EXPECT_TRUE(Holds(3, Key(5)));
-  EXPECT_EQ(Probe(Key(4)), 0u);
-  EXPECT_EQ(TTDataDepth(Probe(Key(5))), 40);
-
-  // Now slot 1 (no bound, depth 16) is the only boundless entry left.
-  Store(Key(6), 0, TTKExact);
-  EXPECT_TRUE(Holds(1, Key(6)));
-  EXPECT_EQ(Probe(Key(2)), 0u);
-}
-
-TEST_F(TransTableTest, FullWindowOfBoundsGivesUpShallowestEarliestEntry) {
-  Store(Key(1), 12, TTKLower);
-  Store(Key(2), 8, TTKExact);
-  Store(Key(3), 8, TTKLower);
-  Store(Key(4), 20, TTKExact);
-  Store(Key(5), 100, TTKLower);
-  EXPECT_TRUE(Holds(0, Key(1)));
-  EXPECT_TRUE(Holds(1, Key(5)));
-  EXPECT_TRUE(Holds(2, Key(3)));
-  EXPECT_TRUE(Holds(3, Key(4)));
-}
-
-TEST_F(TransTableTest, OlderSearchesAreReplacedFirst) {
-  S->Generation = 5;
-  Store(Key(1), 200, TTKExact);
-  S->Generation = 6;
-  Store(Key(2), 0, TTKUpper);
-  S->Generation = 7;
-  Store(Key(3), 0, TTKNone);
-  Store(Key(4), 0, TTKUpper);
-  Store(Key(5), 8, TTKExact);
-  EXPECT_TRUE(Holds(0, Key(5)));
-  Store(Key(6), 8, TTKExact);
-  EXPECT_TRUE(Holds(1, Key(6)));
-  EXPECT_TRUE(Holds(2, Key(3)));
-  EXPECT_TRUE(Holds(3, Key(4)));
-}
-
-TEST_F(TransTableTest, AgeCountsAcrossTheGenerationWrap) {
-  S->Generation = 0;
-  Store(Key(1), 4, TTKNone);  // age 1 once the counter reaches 1
-  S->Generation = 255;
-  Store(Key(2), 200, TTKExact);  // age 2
-  S->Generation = 1;
-  Store(Key(3), 0, TTKNone);
-  Store(Key(4), 0, TTKNone);
-  Store(Key(5), 8, TTKExact);
-  EXPECT_TRUE(Holds(1, Key(5)));
-  Store(Key(6), 8, TTKExact);
-  EXPECT_TRUE(Holds(0, Key(6)));
-}
-
-TEST_F(TransTableTest, StoreOverwritesTheSamePositionEvenWhenShallower) {
-  Store(Key(1), 4, TTKUpper);
-  Store(Key(2), 4, TTKUpper);
-  Store(Key(3), 60, TTKExact, 250, MakeMoveWord(SQ_G1, SQ_F3));
-  Store(Key(4), 4, TTKUpper);
-  Store(Key(3), 4, TTKUpper, -20, MakeMoveWord(SQ_B1, SQ_C3));
-  EXPECT_TRUE(Holds(0, Key(1)));
-  EXPECT_TRUE(Holds(1, Key(2)));
-  EXPECT_TRUE(Holds(3, Key(4)));
-  const uint64_t Data = Probe(Key(3));
-  EXPECT_EQ(TTDataDepth(Data), 4);
-  EXPECT_EQ(TTDataKind(Data), TTKUpper);
-  EXPECT_EQ(TTDataScore(Data), -20);
-  EXPECT_EQ(TTDataMove(Data), MakeMoveWord(SQ_B1, SQ_C3));
-}
-
-TEST_F(TransTableTest, EmptySlotAheadOfOwnEntryIsTakenAndTheOldCopyStays) {
-  Store(Key(1), 4, TTKUpper);
-  Store(Key(2), 60, TTKExact, 0, MakeMoveWord(SQ_G1, SQ_F3));
-  Clear(Base);  // no sequence of stores leaves a hole in front of an entry
-  Store(Key(2), 8, TTKLower, 0, MakeMoveWord(SQ_B1, SQ_C3));
-  EXPECT_TRUE(Holds(0, Key(2)));
-  EXPECT_TRUE(Holds(1, Key(2)));
-  EXPECT_EQ(TTDataDepth(Probe(Key(2))), 8);                                  // first match
-  EXPECT_EQ(TTDataMove(HashMoveProbe(Key(2))), MakeMoveWord(SQ_G1, SQ_F3));  // strongest kind
-}
-
-TEST_F(TransTableTest, OverlappingWindowsShareSlots) {
-  Store(Key(1, 1), 4, TTKExact);  // lands in Base + 1
-  Store(Key(2), 4, TTKExact);
-  Store(Key(3), 4, TTKExact);
-  EXPECT_TRUE(Holds(0, Key(2)));
-  EXPECT_TRUE(Holds(1, Key(1, 1)));
-  EXPECT_TRUE(Holds(2, Key(3)));
-  EXPECT_NE(Probe(Key(1, 1)), 0u);
-  EXPECT_EQ(Probe(Key(1)), 0u);
+// Stores into the windows at Base, then the slots they fill and what each probe finds there. A step stores
+// during the search of its generation (7, the current one, unless it says otherwise) or empties a slot,
+// which no sequence of stores does but which leaves a position twice in one window; the probes run in the
+// current search.
+TEST_F(TransTableTest, StoresChooseSlotsAndProbesChooseEntries) {
+  struct TStep {
+    uint64_t Key = 0;
+    int32_t Depth = 0, Kind = TTKNone, Score = 0;
+    TMove Move = 0;
+    uint32_t Generation = 7;
+    int Hole = -1;  // the slot Base + Hole is emptied instead
+  };
+  const auto Hole = [](int Slot) { return TStep{.Hole = Slot}; };
+  enum TLookup { Any, HashMove, PV };
+  constexpr int32_t Miss = -1;
+  struct TProbe {
+    TLookup Lookup;
+    uint64_t Key;
+    int32_t Depth, Kind = TTKNone, Score = 0;  // Depth Miss: nothing found
+    TMove Move = 0;
+  };
+  const TMove G1F3 = MakeMoveWord(SQ_G1, SQ_F3), B1C3 = MakeMoveWord(SQ_B1, SQ_C3);
+  const TMove C2C4 = MakeMoveWord(SQ_C2, SQ_C4, MTEnPassantSet), D2D4 = MakeMoveWord(SQ_D2, SQ_D4, MTEnPassantSet);
+  const TMove E2E4 = MakeMoveWord(SQ_E2, SQ_E4, MTEnPassantSet), F2F4 = MakeMoveWord(SQ_F2, SQ_F4, MTEnPassantSet);
+  const struct {
+    const char* Name;
+    bool Continues;  // on the table the case before left, else on an empty one
+    std::vector<TStep> Steps;
+    std::array<uint64_t, 8> Slots;  // who holds Base, Base + 1, ...; 0 for an empty slot
+    std::vector<TProbe> Probes;
+  } Cases[] = {
+      {"a full window of this search gives up its shallowest entry that holds no lower bound",
+       false,
+       {{Key(1), 4, TTKExact},
+        {Key(2), 16, TTKNone},
+        {Key(3), 1, TTKLower},
+        {Key(4), 12, TTKUpper},
+        {Key(5), 40, TTKExact}},
+       {Key(1), Key(2), Key(3), Key(5)},
+       {{Any, Key(4), Miss}, {Any, Key(5), 40, TTKExact}}},
+      {"then the one entry left without a lower bound goes, though deeper",
+       true,
+       {{Key(6), 0, TTKExact}},
+       {Key(1), Key(6), Key(3), Key(5)},
+       {{Any, Key(2), Miss}}},
+      {"a full window of bounds gives up its shallowest, earliest entry",
+       false,
+       {{Key(1), 12, TTKLower},
+        {Key(2), 8, TTKExact},
+        {Key(3), 8, TTKLower},
+        {Key(4), 20, TTKExact},
+        {Key(5), 100, TTKLower}},
+       {Key(1), Key(5), Key(3), Key(4)},
+       {}},
+      {"entries of older searches go first, the oldest first",
+       false,
+       {{.Key = Key(1), .Depth = 200, .Kind = TTKExact, .Generation = 5},
+        {.Key = Key(2), .Depth = 0, .Kind = TTKUpper, .Generation = 6},
+        {Key(3), 0, TTKNone},
+        {Key(4), 0, TTKUpper},
+        {Key(5), 8, TTKExact}},
+       {Key(5), Key(2), Key(3), Key(4)},
+       {}},
+      {"then the next oldest", true, {{Key(6), 8, TTKExact}}, {Key(5), Key(6), Key(3), Key(4)}, {}},
+      {"age counts across the generation wrap",
+       false,
+       {{.Key = Key(1), .Depth = 4, .Kind = TTKNone, .Generation = 0},       // age 1 once the counter reaches 1
+        {.Key = Key(2), .Depth = 200, .Kind = TTKExact, .Generation = 255},  // age 2
+        {.Key = Key(3), .Depth = 0, .Kind = TTKNone, .Generation = 1},
+        {.Key = Key(4), .Depth = 0, .Kind = TTKNone, .Generation = 1},
+        {.Key = Key(5), .Depth = 8, .Kind = TTKExact, .Generation = 1}},
+       {Key(1), Key(5), Key(3), Key(4)},
+       {}},
+      {"then the younger one",
+       true,
+       {{.Key = Key(6), .Depth = 8, .Kind = TTKExact, .Generation = 1}},
+       {Key(6), Key(5), Key(3), Key(4)},
+       {}},
+      {"a store overwrites the same position, even when shallower",
+       false,
+       {{Key(1), 4, TTKUpper},
+        {Key(2), 4, TTKUpper},
+        {Key(3), 60, TTKExact, 250, G1F3},
+        {Key(4), 4, TTKUpper},
+        {Key(3), 4, TTKUpper, -20, B1C3}},
+       {Key(1), Key(2), Key(3), Key(4)},
+       {{Any, Key(3), 4, TTKUpper, -20, B1C3}}},
+      {"an empty slot ahead of the position's entry is taken, and the old copy stays",
+       false,
+       {{Key(1), 4, TTKUpper}, {Key(2), 60, TTKExact, 0, G1F3}, Hole(0), {Key(2), 8, TTKLower, 0, B1C3}},
+       {Key(2), Key(2)},
+       // The plain probe takes the first match, the hash-move probe the strongest kind.
+       {{Any, Key(2), 8, TTKLower, 0, B1C3}, {HashMove, Key(2), 60, TTKExact, 0, G1F3}}},
+      {"overlapping windows share slots",
+       false,
+       {{Key(1, 1), 4, TTKExact}, {Key(2), 4, TTKExact}, {Key(3), 4, TTKExact}},
+       {Key(2), Key(1, 1), Key(3)},
+       {{Any, Key(1, 1), 4, TTKExact}, {Any, Key(1), Miss}}},
+      {"the PV probe wants exact entries of this search",
+       false,
+       {{.Key = Key(1), .Depth = 8, .Kind = TTKExact, .Generation = 6}, {Key(2), 8, TTKLower}},
+       {Key(1), Key(2)},
+       {{PV, Key(1), Miss}, {Any, Key(1), 8, TTKExact}, {PV, Key(2), Miss}}},
+      {"the PV probe passes over a lower bound ahead of an exact entry",
+       false,
+       {{Key(8, 4), 4, TTKUpper}, {Key(3, 4), 300, TTKExact, 17}, Hole(4), {Key(3, 4), 40, TTKLower, -3}},
+       {0, 0, 0, 0, Key(3, 4), Key(3, 4)},
+       {{PV, Key(3, 4), 44, TTKExact, 17}, {Any, Key(3, 4), 40, TTKLower, -3}}},
+      {"the hash-move probe takes the strongest kind",
+       false,
+       {{Key(9), 4, TTKUpper},
+        {Key(2), 4, TTKUpper},
+        {Key(3), 4, TTKUpper},
+        {Key(1), 4, TTKExact, 0, E2E4},
+        Hole(0),
+        {Key(1), 40, TTKLower, 0, D2D4}},
+       {Key(1), Key(2), Key(3), Key(1)},
+       {{Any, Key(1), 40, TTKLower, 0, D2D4}, {HashMove, Key(1), 4, TTKExact, 0, E2E4}}},
+      {"an entry without a bound never gives a hash move",
+       false,
+       {{Key(5, 4), 4, TTKNone, 0, E2E4}},
+       {0, 0, 0, 0, Key(5, 4)},
+       {{Any, Key(5, 4), 4, TTKNone, 0, E2E4}, {HashMove, Key(5, 4), Miss}}},
+      {"among equal kinds the earlier slot gives the hash move",
+       false,
+       {{Key(7, 5), 4, TTKUpper}, {Key(6, 5), 4, TTKUpper, 0, F2F4}, Hole(5), {Key(6, 5), 4, TTKUpper, 0, C2C4}},
+       {0, 0, 0, 0, 0, Key(6, 5), Key(6, 5)},
+       {{HashMove, Key(6, 5), 4, TTKUpper, 0, C2C4}}},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    if (!Case.Continues) Wipe();
+    for (const TStep& Step : Case.Steps) {
+      if (Step.Hole >= 0) {
+        Clear(Base + uint64_t(Step.Hole));
+        continue;
+      }
+      S->Generation = Step.Generation;
+      Store(Step.Key, Step.Depth, Step.Kind, Step.Score, Step.Move);
+    }
+    S->Generation = 7;
+    for (int Slot = 0; Slot < 8; ++Slot) {
+      if (Case.Slots[Slot] == 0) {
+        EXPECT_EQ(S->TranspositionTable[Base + Slot].Data.load(), 0u) << "slot " << Slot;
+      } else {
+        EXPECT_TRUE(Holds(Slot, Case.Slots[Slot])) << "slot " << Slot;
+      }
+    }
+    for (const TProbe& Check : Case.Probes) {
+      static const char* const Names[] = {"probe", "hash-move probe", "PV probe"};
+      SCOPED_TRACE(testing::Message() << Names[Check.Lookup] << " of key " << std::hex << std::showbase << Check.Key);
+      const uint64_t Data = Check.Lookup == Any        ? Probe(Check.Key)
+                            : Check.Lookup == HashMove ? HashMoveProbe(Check.Key)
+                                                       : PVProbe(Check.Key);
+      if (Check.Depth == Miss) {
+        EXPECT_EQ(Data, 0u);
+        continue;
+      }
+      ASSERT_NE(Data, 0u);
+      EXPECT_EQ(TTDataDepth(Data), Check.Depth);
+      EXPECT_EQ(TTDataKind(Data), Check.Kind);
+      EXPECT_EQ(TTDataScore(Data), Check.Score);
+      EXPECT_EQ(TTDataMove(Data), Check.Move);
+    }
+  }
 }
 
 TEST_F(TransTableTest, LastWindowUsesTheSpareEntries) {
@@ -228,57 +297,6 @@ TEST_F(TransTableTest, LastWindowUsesTheSpareEntries) {
     EXPECT_EQ(TTDataDepth(Data), int32_t(Tag));
   }
   for (uint64_t i = 0; i < 4; ++i) EXPECT_NE(S->TranspositionTable[Top + i].Data.load(), 0u);
-}
-
-TEST_F(TransTableTest, PVProbeWantsExactEntriesOfThisSearch) {
-  S->Generation = 6;
-  Store(Key(1), 8, TTKExact);
-  S->Generation = 7;
-  Store(Key(2), 8, TTKLower);
-  EXPECT_EQ(PVProbe(Key(1)), 0u);
-  EXPECT_NE(Probe(Key(1)), 0u);
-  EXPECT_EQ(PVProbe(Key(2)), 0u);
-
-  // A lower bound ahead of an exact entry of the same position is passed over.
-  Store(Key(8, 4), 4, TTKUpper);
-  Store(Key(3, 4), 300, TTKExact, 17);
-  Clear(Base + 4);
-  Store(Key(3, 4), 40, TTKLower, -3);
-  ASSERT_TRUE(Holds(4, Key(3, 4)));
-  ASSERT_TRUE(Holds(5, Key(3, 4)));
-  const uint64_t Data = PVProbe(Key(3, 4));
-  EXPECT_EQ(TTDataKind(Data), TTKExact);
-  EXPECT_EQ(TTDataScore(Data), 17);
-  EXPECT_EQ(TTDataKind(Probe(Key(3, 4))), TTKLower);
-}
-
-TEST_F(TransTableTest, HashMoveProbeTakesTheStrongestKind) {
-  const TMove LowerMove = MakeMoveWord(SQ_D2, SQ_D4, MTEnPassantSet);
-  const TMove ExactMove = MakeMoveWord(SQ_E2, SQ_E4, MTEnPassantSet);
-  Store(Key(9), 4, TTKUpper);
-  Store(Key(2), 4, TTKUpper);
-  Store(Key(3), 4, TTKUpper);
-  Store(Key(1), 4, TTKExact, 0, ExactMove);
-  Clear(Base);
-  Store(Key(1), 40, TTKLower, 0, LowerMove);
-  ASSERT_TRUE(Holds(0, Key(1)));
-  ASSERT_TRUE(Holds(3, Key(1)));
-  EXPECT_EQ(TTDataMove(Probe(Key(1))), LowerMove);
-  EXPECT_EQ(TTDataMove(HashMoveProbe(Key(1))), ExactMove);
-
-  // An entry without a bound never gives a hash move; among equal kinds the earlier slot wins.
-  Store(Key(5, 4), 4, TTKNone, 0, ExactMove);
-  EXPECT_NE(Probe(Key(5, 4)), 0u);
-  EXPECT_EQ(HashMoveProbe(Key(5, 4)), 0u);
-  const TMove Earlier = MakeMoveWord(SQ_C2, SQ_C4, MTEnPassantSet);
-  const TMove Later = MakeMoveWord(SQ_F2, SQ_F4, MTEnPassantSet);
-  Store(Key(7, 5), 4, TTKUpper);
-  Store(Key(6, 5), 4, TTKUpper, 0, Later);
-  Clear(Base + 5);
-  Store(Key(6, 5), 4, TTKUpper, 0, Earlier);
-  ASSERT_TRUE(Holds(5, Key(6, 5)));
-  ASSERT_TRUE(Holds(6, Key(6, 5)));
-  EXPECT_EQ(TTDataMove(HashMoveProbe(Key(6, 5))), Earlier);
 }
 
 TEST_F(TransTableTest, TornEntryReadsAsMiss) {
