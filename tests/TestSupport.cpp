@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -146,4 +147,16 @@ std::string TOutputCapture::Finish() {
 std::string TOutputCapture::Text() {
   std::lock_guard<std::mutex> Guard(Mutex);
   return Written;
+}
+
+TRun RunCommand(const std::string& Command) {
+  TRun Result;
+  FILE* Pipe = popen(Command.c_str(), "r");
+  if (!Pipe) return Result;
+  char Buffer[512];
+  size_t N;
+  while ((N = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0) Result.Output.append(Buffer, N);
+  const int Raw = pclose(Pipe);
+  Result.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+  return Result;
 }

@@ -46,6 +46,13 @@ class TStateGuard {
   TMove PV[256];
 };
 
+// A shell command's standard output and exit status (-1 when it did not exit normally).
+struct TRun {
+  std::string Output;
+  int Status = -1;
+};
+TRun RunCommand(const std::string& Command);
+
 // Takes the engine's output over while it lives (the engine writes nothing to standard output then) and
 // keeps it. OnText, when given, sees all the text so far after each piece, on the thread that wrote it,
 // which lets a test react to a report while the think runs.

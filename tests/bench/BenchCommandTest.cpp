@@ -2,30 +2,16 @@
 // against the bench tool's, and its refusals.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
+
 namespace {
 
-struct TRun {
-  std::string Output;
-  int Status = -1;
-};
-
 TRun RunProgram(const std::string& Program, const std::string& Arguments) {
-  TRun Result;
-  const std::string Command = "'" + Program + "' " + Arguments + " 2>/dev/null";
-  FILE* Pipe = popen(Command.c_str(), "r");
-  if (!Pipe) return Result;
-  char Buffer[256];
-  size_t N;
-  while ((N = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0) Result.Output.append(Buffer, N);
-  const int Raw = pclose(Pipe);
-  Result.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
-  return Result;
+  return RunCommand("'" + Program + "' " + Arguments + " 2>/dev/null");
 }
 
 std::vector<std::string> Lines(const std::string& Text) {

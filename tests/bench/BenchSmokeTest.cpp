@@ -1,28 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <string>
 
+#include "TestSupport.h"
+
 namespace {
 
-struct TRun {
-  std::string Output;
-  int Status = -1;
-};
-
 TRun RunBench(const std::string& Arguments) {
-  TRun Result;
-  const std::string Command = std::string("'") + TALVARIND_BENCH_EXE + "' " + Arguments + " 2>/dev/null";
-  FILE* Pipe = popen(Command.c_str(), "r");
-  if (!Pipe) return Result;
-  char Buffer[256];
-  size_t N;
-  while ((N = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0) Result.Output.append(Buffer, N);
-  const int Raw = pclose(Pipe);
-  Result.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
-  return Result;
+  return RunCommand(std::string("'") + TALVARIND_BENCH_EXE + "' " + Arguments + " 2>/dev/null");
 }
 
 // One line "perft DEPTH LEAVES MS RATE" with these depth and leaves and integer time and rate.

@@ -2,8 +2,6 @@
 // option the UCI dialogue announces, so that a new command or option cannot go undocumented.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -12,26 +10,13 @@
 #include <sstream>
 #include <string>
 
+#include "TestSupport.h"
+
 namespace {
 
 const std::string ManPage = std::string(TALVARIND_SOURCE_DIR) + "/docs/talvarind.6";
 
-struct TRun {
-  std::string Output;
-  int Status = -1;
-};
-
-TRun Sh(const std::string& Command) {
-  TRun Result;
-  FILE* Pipe = popen(Command.c_str(), "r");
-  if (!Pipe) return Result;
-  char Buffer[512];
-  size_t N;
-  while ((N = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0) Result.Output.append(Buffer, N);
-  const int Raw = pclose(Pipe);
-  Result.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
-  return Result;
-}
+TRun Sh(const std::string& Command) { return RunCommand(Command); }
 
 // The words of each .TP tag (the line after .TP), by section.
 std::map<std::string, std::set<std::string>> TagWords() {

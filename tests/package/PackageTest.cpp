@@ -3,8 +3,6 @@
 // dialogue and, started by the command in its xboard plugin file, an XBoard one.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +14,7 @@
 #include "EngineProcess.h"
 #include "PositionChecks.h"
 #include "Replay.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -24,23 +23,8 @@ using e2e::Dump;
 using e2e::Patience;
 using e2e::TEngineProcess;
 
-struct TRun {
-  std::string Output;
-  int Status = -1;
-};
-
 // A shell command's standard output and error together, and its exit status.
-TRun Sh(const std::string& Command) {
-  TRun Result;
-  FILE* Pipe = popen((Command + " 2>&1").c_str(), "r");
-  if (!Pipe) return Result;
-  char Buffer[512];
-  size_t N;
-  while ((N = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0) Result.Output.append(Buffer, N);
-  const int Raw = pclose(Pipe);
-  Result.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
-  return Result;
-}
+TRun Sh(const std::string& Command) { return RunCommand(Command + " 2>&1"); }
 
 std::string Quoted(const std::string& Text) { return "'" + Text + "'"; }
 

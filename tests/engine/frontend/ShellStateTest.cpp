@@ -28,24 +28,16 @@ std::vector<std::string> HistoryOf(const TState* S) {
   return Moves;
 }
 
-class ShellState : public ::testing::Test {
+class ShellState : public e2e::TInProcessTest {
  protected:
   void SetUp() override {
-    S = TestState();
-    Guard = std::make_unique<TStateGuard>(S);
+    TInProcessTest::SetUp();
     S->MaxDepth = DefaultShellDepth;
-  }
-  void TearDown() override {
-    Guard.reset();
-    ParkInput();
-    TestState();
   }
   // The whole output for Input, then the end of input (which ends the shell).
   std::string Shell(const std::string& Input) {
     return e2e::RunInProcess(S, Input, [&] { ShellInterface(S); });
   }
-  std::unique_ptr<TStateGuard> Guard;
-  TState* S = nullptr;
 };
 
 TEST_F(ShellState, AnswersEachLine) {

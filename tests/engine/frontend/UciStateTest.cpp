@@ -20,25 +20,12 @@ namespace {
 using namespace std::chrono_literals;
 using e2e::Patience;
 
-class UciState : public ::testing::Test {
+class UciState : public e2e::TInProcessTest {
  protected:
-  void SetUp() override {
-    S = TestState();
-    Guard = std::make_unique<TStateGuard>(S);
-  }
-  void TearDown() override {
-    Guard.reset();
-    ParkInput();
-    TestState();
-  }
-
   // Runs the dialogue on Input (then the end of input) and returns what it wrote.
   std::string Dialogue(std::string_view Input, std::string FirstLine = "") {
     return e2e::RunInProcess(S, Input, [&] { UCI(S, FirstLine); });
   }
-
-  std::unique_ptr<TStateGuard> Guard;
-  TState* S = nullptr;
 };
 
 TEST_F(UciState, StartSetsTheDialogueUp) {

@@ -12,23 +12,12 @@
 
 namespace {
 
-class XBoardState : public ::testing::Test {
+class XBoardState : public e2e::TInProcessTest {
  protected:
-  void SetUp() override {
-    S = TestState();
-    Guard = std::make_unique<TStateGuard>(S);
-  }
-  void TearDown() override {
-    Guard.reset();
-    ParkInput();
-    TestState();
-  }
   // The whole output for Input, then "force" and "quit" (so that no think outlasts the input).
   std::string Dialogue(const std::string& Input) {
     return e2e::RunInProcess(S, Input + "force\nquit\n", [&] { XBoard(S); });
   }
-  std::unique_ptr<TStateGuard> Guard;
-  TState* S = nullptr;
 };
 
 TEST_F(XBoardState, LimitsAndClocks) {
