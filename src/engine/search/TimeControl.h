@@ -16,6 +16,8 @@ void DoCheckForStop(TState* S, bool IsRootThread);
 void CheckLimitsWhileWaiting(TState* S);
 void ProcessUCIInputWhileSearch(TState* S);
 
-// The XBoard dialogue's in-search handler, installed when that dialogue runs.
+// The XBoard dialogue's in-search handler, installed when that dialogue runs. In-search handlers run on
+// search thread 0 or on the root search's thread, which may be waiting while thread 0 searches the root
+// position: they touch the stop, quit and ponder flags and write replies, never the position.
 using TXBoardInSearchHandler = void (*)(TState* S, int32_t ComputerSide);
 extern TXBoardInSearchHandler XBoardInSearchHandler;
