@@ -432,9 +432,14 @@ const TStallCase StallCases[] = {
 
 namespace {
 
-// One think of Budget ms with the case's thread held; false when the thread came to its place only after
-// the deadline (or never), which a slow or busy machine may cause: the caller then gives more time.
-bool ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) {
+// Held too late for a think of that length, or never held: a slow or busy machine; more time is given.
+constexpr int64_t HeldTooLate = -1;
+// Never stopped while the thread was held.
+constexpr int64_t NeverStopped = 1000000;
+
+// One think of Budget ms with the case's thread held. Answers how many milliseconds after the deadline (or
+// the first input poll) the held thread saw the stop, or HeldTooLate.
+int64_t ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) {
   // With input, an endless think that the first poll of the input (50 ms in) must stop.
   std::unique_ptr<search_test::TInputPipe> Input;
   std::unique_ptr<search_test::TStdoutTap> Reports;
@@ -465,15 +470,15 @@ bool ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) {
     S->AbortSearch = true;
     Done.wait();
     ADD_FAILURE() << "think did not return";
-    return true;
+    return NeverStopped;
   }
   const bool Found = Done.get();
   const int64_t Returned = GetMilliseconds(), Deadline = S->StartTime + (Case.Input ? 51 : Budget);
   if (Reports) Reports->Finish();
-  if (Stall.HeldAt.load() < 0 || Stall.HeldAt.load() >= Deadline) return false;
+  if (Stall.HeldAt.load() < 0 || Stall.HeldAt.load() >= Deadline) return HeldTooLate;
 
-  EXPECT_GE(Stall.AbortSeenAt.load(), Deadline) << "the think was not stopped while the thread was held";
-  EXPECT_LE(Stall.AbortSeenAt.load() - Deadline, 10) << "stop seen by the held thread, after the deadline";
+  const int64_t Seen = Stall.AbortSeenAt.load();
+  EXPECT_GE(Seen, Deadline) << "stopped before the deadline";
   // A hang guard: the search unwinds at its next node, but on a busy machine several wake-ups lie between.
   EXPECT_LE(Returned - Stall.ReleasedAt.load(), 1000) << "release to the end of the think";
   EXPECT_TRUE(Found);
@@ -484,7 +489,7 @@ bool ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) {
       Case.Name, Case.Input ? "endless" : (std::to_string(Budget) + " ms").c_str(),
       (long long)(Stall.HeldAt.load() - S->StartTime), (long long)(Stall.AbortSeenAt.load() - Deadline),
       Case.Input ? "first poll" : "deadline", (long long)(Returned - Stall.ReleasedAt.load()));
-  return true;
+  return Seen < 0 ? NeverStopped : Seen - Deadline;
 }
 
 }  // namespace
@@ -503,9 +508,23 @@ TEST(StalledThread, ThinkStopsOnTimeAndAnswersOnRelease) {
     S->MaxNodes = 0;
     S->Hint = false;
     S->NodeInterval = 32768;
-    // 50 ms, unless the machine is too slow or busy to bring the thread to its place by then.
-    int64_t Budget = 50;
-    while (!ThinkWithAThreadHeld(S, Case, Budget) && Budget < 3200) Budget *= 2;
-    EXPECT_LT(Budget, 3200) << "the thread never came to its place in time";
+    // 50 ms, unless the machine is too slow or busy to bring the thread to its place by then. The stop
+    // must be seen within 10 ms; the held thread that looks is itself at the mercy of a busy machine,
+    // so a late sighting is tried again, twice. A think that is not watched is stopped only after the
+    // release, 500 ms on, every time.
+    int64_t Budget = 50, Late = HeldTooLate;
+    for (int LateTries = 0; LateTries < 3;) {
+      Late = ThinkWithAThreadHeld(S, Case, Budget);
+      if (Late == HeldTooLate) {
+        if (Budget >= 3200) break;
+        Budget *= 2;
+      } else if (Late <= 10) {
+        break;
+      } else {
+        LateTries++;
+      }
+    }
+    ASSERT_NE(Late, HeldTooLate) << "the thread never came to its place in time";
+    EXPECT_LE(Late, 10) << "the stop seen by the held thread, in ms after the deadline";
   }
 }
