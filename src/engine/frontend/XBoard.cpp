@@ -22,12 +22,10 @@ namespace {
 
 // Every line leaves at once: an interface acts on each line as it comes, and waits for the one it needs.
 __attribute__((format(printf, 1, 2))) void Say(const char* Format, ...) {
-  char Line[1024];
   std::va_list Arguments;
   va_start(Arguments, Format);
-  const int Length = std::vsnprintf(Line, sizeof Line, Format, Arguments);
+  OutputPrintList(Format, Arguments);
   va_end(Arguments);
-  if (Length > 0) OutputWrite(std::string_view(Line, size_t(Length) < sizeof Line ? size_t(Length) : sizeof Line - 1));
   OutputFlush();
 }
 void NotLegalNow(const std::string& Word) { Say("Error (command not legal now): %s\n", Word.c_str()); }

@@ -23,28 +23,27 @@ void OutputWrite(std::string_view Text) {
 void OutputChar(char C) { OutputWrite(std::string_view(&C, 1)); }
 
 void OutputPrint(const char* Format, ...) {
-  char Buffer[1024];
   std::va_list Arguments;
   va_start(Arguments, Format);
+  OutputPrintList(Format, Arguments);
+  va_end(Arguments);
+}
+
+void OutputPrintList(const char* Format, std::va_list Arguments) {
+  char Buffer[1024];
   std::va_list Again;
   va_copy(Again, Arguments);
   const int Length = std::vsnprintf(Buffer, sizeof Buffer, Format, Arguments);
-  va_end(Arguments);
-  if (Length < 0) {
-    va_end(Again);
-    return;
-  }
-  if (size_t(Length) < sizeof Buffer) {
-    va_end(Again);
+  if (Length >= 0 && size_t(Length) < sizeof Buffer) {
     OutputWrite(std::string_view(Buffer, size_t(Length)));
-    return;
+  } else if (Length >= 0) {
+    // Longer than any report line: a board drawing or a long list.
+    std::string Long(size_t(Length) + 1, '\0');
+    std::vsnprintf(Long.data(), Long.size(), Format, Again);
+    Long.resize(size_t(Length));
+    OutputWrite(Long);
   }
-  // Longer than any report line: a board drawing or a long list.
-  std::string Long(size_t(Length) + 1, '\0');
-  std::vsnprintf(Long.data(), Long.size(), Format, Again);
   va_end(Again);
-  Long.resize(size_t(Length));
-  OutputWrite(Long);
 }
 
 void OutputFlush() {

@@ -1,4 +1,4 @@
-// Helpers for the tests that run whole thinks: a guard over the think settings, a tap on standard
+// Helpers for the tests that run whole thinks: a guard over the think settings, a tap on the engine's
 // output, a quiet input pipe for the dialogue modes, and a reader for the UCI info lines.
 #pragma once
 
@@ -86,17 +86,8 @@ class TInputPipe {
   int Fds[2] = {-1, -1};
 };
 
-// The engine's output taken over for a think. OnText sees everything written so far after each piece
-// (on the writing thread), which lets a test react to a report while the think runs.
-class TStdoutTap {
- public:
-  explicit TStdoutTap(std::function<void(const std::string&)> OnText = {}) : Capture(std::move(OnText)) {}
-  // Gives the output back and returns all that was written meanwhile.
-  std::string Finish() { return Capture.Finish(); }
-
- private:
-  TOutputCapture Capture;
-};
+// The engine's output taken over for a think (the name the search tests know it by).
+using TStdoutTap = TOutputCapture;
 
 inline std::vector<std::string> Lines(const std::string& Text) {
   std::vector<std::string> Result;
