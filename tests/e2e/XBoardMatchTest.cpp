@@ -162,6 +162,11 @@ std::vector<TGame> ReadGames(const std::string& Pgn) {
   return Games;
 }
 
+// The opponent's command line: Fairy-Max behind the filter that keeps from it the command it crashes on.
+std::string Shielded(const std::string& Fairymax) {
+  return std::string(TALVARIND_SOURCE_DIR) + "/tests/e2e/fairymax-shield " + Fairymax;
+}
+
 // Replies of ours to commands xboard sends every engine but that this one does not take (the protocol
 // asks for exactly this answer), also when they come during a think.
 bool ExpectedError(const std::string& Line) {
@@ -208,7 +213,7 @@ TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
                                               "-fd",
                                               Dir + "/first",
                                               "-scp",
-                                              Fairymax,
+                                              Shielded(Fairymax),
                                               "-sd",
                                               Dir + "/second",
                                               "-mg",
