@@ -9,6 +9,7 @@ TFindings FuzzXBoard(TState* S, std::string_view Data) {
   TFindings F;
   fuzz::ResetState(S);
   S->Mode = MXBoard;
+  S->Hooks = &XBoardHooks;
   S->MaxDepth = 2;
   int32_t ComputerSide = CBlack;
   TXBoardClocks Clocks;

@@ -59,6 +59,7 @@ TFindings FuzzXBoardInSearch(TState* S, std::string_view Data) {
   TFindings F;
   fuzz::ResetState(S);
   S->Mode = MXBoard;
+  S->Hooks = &XBoardHooks;
   const size_t FirstLineEnd = Data.find_first_of("\r\n");
   SetPosition(&S->Position, Data.substr(0, FirstLineEnd));
   const std::string_view Commands = FirstLineEnd == std::string_view::npos ? "" : Data.substr(FirstLineEnd + 1);

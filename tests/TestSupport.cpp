@@ -11,6 +11,9 @@
 #include "FuzzSupport.h"
 #include "engine/Engine.h"
 #include "engine/board/Position.h"
+#include "engine/frontend/Shell.h"
+#include "engine/frontend/UCI.h"
+#include "engine/frontend/XBoard.h"
 #include "engine/platform/Output.h"
 
 TState* TestState() {
@@ -55,6 +58,11 @@ void WriteAll(int Fd, std::string_view Text) {
 // The fuzz targets park the input layer between inputs the same way.
 void ParkInput() { fuzz::ParkInput(); }
 
+void EnterFace(TState* S, int32_t Mode) {
+  S->Mode = Mode;
+  S->Hooks = Mode == MUCI ? &UciHooks : Mode == MXBoard ? &XBoardHooks : &ShellHooks;
+}
+
 TStateGuard::TStateGuard(TState* S)
     : S(S),
       MaxDepth(S->MaxDepth),
@@ -78,7 +86,8 @@ TStateGuard::TStateGuard(TState* S)
       StartTime(S->StartTime),
       LastPollTime(S->LastPollTime),
       Nodes(S->Nodes),
-      TotalNodes(S->TotalNodes) {
+      TotalNodes(S->TotalNodes),
+      Hooks(S->Hooks) {
   for (int I = 0; I < 2; I++) {
     MovesLeft[I] = S->MovesLeft[I];
     TimeLeft[I] = S->TimeLeft[I];
@@ -100,6 +109,7 @@ TStateGuard::~TStateGuard() {
   S->UseThreadSleeping = UseThreadSleeping;
   S->UseFastEval = UseFastEval;
   S->Mode = Mode;
+  S->Hooks = Hooks;
   S->DumpState = DumpState;
   S->Dumped = Dumped;
   S->IterativeDepth = IterativeDepth;

@@ -44,7 +44,11 @@ class TStateGuard {
   int64_t MaxThinkTime, MaxTime, StartTime, LastPollTime, Nodes, TotalNodes;
   int64_t TimeLeft[2], TimeIncrement[2];
   TMove PV[256];
+  const TSearchHooks* Hooks;
 };
+
+// Makes Mode (MNone, MXBoard or MUCI) the active face, with that dialogue's hooks for a think.
+void EnterFace(TState* S, int32_t Mode);
 
 // A shell command's standard output and exit status (-1 when it did not exit normally).
 struct TRun {

@@ -43,9 +43,17 @@ static void ReportAllocationFailure(const char* Table, size_t Bytes) {
   std::fprintf(stderr, "talvarind: cannot allocate the %s (%zu bytes)\n", Table, Bytes);
 }
 
+// The default table, unless it would take more than half of a small machine's memory: then the largest
+// that does not, so that the engine still starts there.
+static int64_t StartupHashMegabytes() {
+  const int64_t Default = DefaultHashMegabytes();
+  const int64_t Half = int64_t(PhysicalMemoryBytes() >> 21);
+  if (Half == 0 || Half >= Default) return Default;
+  return int64_t(TranspositionTableEntriesFor(Half) * TranspositionTableItemBytes >> 20);
+}
+
 static void ReleaseTables(TState* S) {
-  if (S->TranspositionTable) FreeLarge(S->TranspositionTable, TranspositionTableBytes);
-  S->TranspositionTable = nullptr;
+  TranspositionTableFree(S);
   FreeMemAligned(S->PawnHashTable);
   S->PawnHashTable = nullptr;
   delete S->TranspositionTablesLock;
@@ -74,6 +82,7 @@ void SetStateDefaults(TState* S) {
   S->DumpState = false;
   S->Quit = false;
   S->Mode = MNone;
+  S->Hooks = nullptr;
 }
 
 bool InitState(TState* S) {
@@ -81,12 +90,11 @@ bool InitState(TState* S) {
   std::destroy_at(S);
   std::construct_at(S);
 
-  S->TranspositionTable = static_cast<TTranspositionTableItem*>(AllocLargeZeroed(TranspositionTableBytes));
-  if (!S->TranspositionTable) {
-    ReportAllocationFailure("transposition table", TranspositionTableBytes);
+  const int64_t Megabytes = StartupHashMegabytes();
+  if (TranspositionTableResize(S, Megabytes) != TTableSizing::Done) {
+    ReportAllocationFailure("transposition table", TranspositionTableBytesFor(TranspositionTableEntriesFor(Megabytes)));
     return false;
   }
-  PopulateLargeInBackground(S->TranspositionTable, TranspositionTableBytes);
   S->TranspositionTablesLock = new TMultipleReaderSingleWriterLock();
   void* Pawns = nullptr;
   GetMemAligned(Pawns, int64_t(PawnHashTableBytes), 16);

@@ -81,8 +81,8 @@ void InitBoard(TState* S) {
   for (auto& Row : S->HistoryHeuristic)
     for (auto& Counter : Row) Counter.store(0, std::memory_order_relaxed);
   if (S->TranspositionTable && S->TranspositionTableDirty.load(std::memory_order_relaxed)) {
-    ZeroLarge(S->TranspositionTable, TranspositionTableBytes);
-    PopulateLargeInBackground(S->TranspositionTable, TranspositionTableBytes);
+    ZeroLarge(S->TranspositionTable, S->TranspositionTableBytes);
+    PopulateLargeInBackground(S->TranspositionTable, S->TranspositionTableBytes);
     S->TranspositionTableDirty.store(false, std::memory_order_relaxed);
   }
   if (S->PawnHashTable) std::memset(static_cast<void*>(S->PawnHashTable), 0, PawnHashTableBytes);

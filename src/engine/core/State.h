@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/core/SearchHooks.h"
 #include "engine/core/Types.h"
 
 struct TSplitPoint;
@@ -45,15 +46,14 @@ struct TOpeningBookHashMapItem {
 // Size of the pawn hash table: 2^18 entries of 16 bytes.
 constexpr size_t PawnHashTableBytes = (size_t(1) << 18) * 16;
 
-// The transposition table's size, here because a new game wipes the table from the board layer.  Entries
-// are two words (search/TransTable.h).
-constexpr int TranspositionTableBits = 26;
-constexpr uint64_t TranspositionTableSize = uint64_t(1) << TranspositionTableBits;
-constexpr uint64_t TranspositionTableMask = TranspositionTableSize - 1;
-// The last window starts at the highest masked index, so the array runs four entries past the mask.
-constexpr uint64_t TranspositionTableItems = TranspositionTableSize + 4;
+// The transposition table holds a power of two of entries of two words (search/TransTable.h), plus four:
+// the last window starts at the highest masked index and runs past the mask. Its size is set at run
+// time (the Hash option); here because a new game wipes the table from the board layer.
 constexpr size_t TranspositionTableItemBytes = 16;
-constexpr size_t TranspositionTableBytes = TranspositionTableItems * TranspositionTableItemBytes;
+constexpr uint64_t TranspositionTableSpareItems = 4;
+constexpr size_t TranspositionTableBytesFor(uint64_t Entries) {
+  return size_t(Entries + TranspositionTableSpareItems) * TranspositionTableItemBytes;
+}
 
 // The root search stack runs from index -2 to the last game entry plus a full search path above it.
 constexpr int SearchStackLow = -2;
@@ -69,6 +69,9 @@ struct TState {
   alignas(64) std::atomic<int32_t> CheckCounter;
   alignas(64) std::atomic<uint64_t> FreeThreadMask;
   alignas(64) TTranspositionTableItem* TranspositionTable;
+  // Entries - 1; the entries are a power of two.
+  uint64_t TranspositionTableMask;
+  size_t TranspositionTableBytes;
   TMultipleReaderSingleWriterLock* TranspositionTablesLock;
   TPawnHashTableItem* PawnHashTable;
   // Set by the first store after the table was last zeroed, so that a new game on a clean table skips
@@ -112,6 +115,8 @@ struct TState {
   std::atomic<int32_t> PonderSearch;
   std::atomic<int32_t> Quit;
   int32_t Mode;
+  // The active dialogue's side of a think (core/SearchHooks.h); null: a think reports nothing.
+  const TSearchHooks* Hooks;
   // The side to move at the root of the running think: the position itself has root moves made on it
   // while the search polls for input.
   int32_t RootSide;

@@ -19,6 +19,7 @@
 #include "engine/platform/Output.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Think.h"
+#include "engine/search/TimeControl.h"
 
 namespace {
 
@@ -182,11 +183,9 @@ bool EnterMove(TState* S, const std::string& Word) {
   const int Side = S->Position.Side >> 3;
   const int64_t Before = S->TimeLeft[Side];
   const int64_t Now = GetMilliseconds();
-  if (S->MaxTime > 0) {
-    S->StopTime = Now;
-    S->TimeLeft[Side] += S->TimeIncrement[Side] - (Now - S->StartTime);
-  }
-  if (!MakeMove(&S->Position, Move)) {
+  if (S->MaxTime > 0) S->StopTime = Now;
+  ChargeClock(S, Side, Now - S->StartTime);
+  if (!PlayGameMove(S, Move)) {
     S->TimeLeft[Side] = Before;
     Say("Illegal move!");
     return false;
@@ -369,8 +368,22 @@ bool ParseAndExecute(TState* S, std::string Line) {
   return EnterMove(S, Word);
 }
 
+namespace {
+
+// A think's only output in the shell is the move it chose, on a line of its own.
+void AnswerMove(TState*, TMove Move) {
+  if (!Move) return;
+  OutputPrint("%s\n", MoveToString(Move).c_str());
+  OutputFlush();
+}
+
+}  // namespace
+
+const TSearchHooks ShellHooks{nullptr, nullptr, nullptr, nullptr, AnswerMove};
+
 void ShellInterface(TState* S) {
   S->Mode = MNone;
+  S->Hooks = &ShellHooks;
   S->Quit = false;
   S->StartTime = GetMilliseconds();
   bool Redraw = true;

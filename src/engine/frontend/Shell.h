@@ -12,3 +12,5 @@ void ShellInterface(TState* S);
 // Carries out one line: a command in any letter case or a move in coordinate notation. True when the
 // board should be drawn again before the next prompt.
 bool ParseAndExecute(TState* S, std::string Line);
+// The shell's side of a think: the move it chose, printed on a line of its own; no reports.
+extern const TSearchHooks ShellHooks;

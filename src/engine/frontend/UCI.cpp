@@ -6,6 +6,7 @@
 
 #include "engine/board/Position.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Reports.h"
 #include "engine/frontend/Settings.h"
 #include "engine/frontend/Words.h"
 #include "engine/moves/MakeMove.h"
@@ -25,7 +26,7 @@ int32_t NextNumber(std::string& Line, int32_t Default) { return ToNumber(NextWor
 struct TGoClock {
   int32_t Time[2] = {0, 0};
   int32_t TimeInc[2] = {0, 0};
-  int32_t TimeMode = 0;  // 0 clock, 1 fixed time per move, 2 no time limit
+  TTimeLimit Limit = TTimeLimit::Clock;
   int32_t MoveTime = 0;
 };
 
@@ -100,7 +101,7 @@ void SetUpPosition(TState* S, std::string Line) {
           break;
         }
         const TMove Move = ParseMove(S, NextWord(Line));
-        if (Move == 0 || !MakeMove(&S->Position, Move)) break;
+        if (Move == 0 || !PlayGameMove(S, Move)) break;
       }
     }
   }
@@ -114,13 +115,51 @@ void WaitForStop(TState* S) {
   }
 }
 
+// The "go" being answered: whether it asked for an endless search.
+bool InfiniteGo = false;
+
+void InSearchInput(TState* S) {
+  if (InputAvailable()) ProcessUCIInputWhileSearch(S);
+}
+
+// The head of the info line goes out when the iteration starts; the rest when it is done.
+void IterationStarted(TState*, int32_t Iteration) {
+  OutputPrint("info depth %d ", Iteration);
+  OutputFlush();
+}
+
+void IterationDone(TState* S, int32_t, const TSearchLine* Lines, int32_t) {
+  DumpUCIState(S, Lines[0].Score);
+  OutputFlush();
+}
+
+// A stopped iteration leaves its head on a line of its own.
+void IterationStopped(TState*, int32_t) {
+  OutputChar('\n');
+  OutputFlush();
+}
+
+void Answer(TState* S, TMove Move) {
+  if (Move == 0) {
+    // Mated or stalemated: interfaces wait for "bestmove" all the same, after their "stop" in an endless search.
+    if (InfiniteGo) WaitForStop(S);
+    OutputPrint("bestmove 0000\n");
+    return;
+  }
+  const std::string Best = MoveToString(Move);
+  OutputPrint("%s\n", Best.c_str());
+  OutputFlush();
+  if (S->PV[1] != 0) OutputPrint("bestmove %s ponder %s\n", Best.c_str(), MoveToString(S->PV[1]).c_str());
+  else OutputPrint("bestmove %s\n", Best.c_str());
+}
+
 void Go(TState* S, TGoClock& Clock, std::string Line) {
   S->MaxMoves = 40;
   Clock.Time[0] = Clock.Time[1] = 0;
   Clock.TimeInc[0] = Clock.TimeInc[1] = 0;
   S->MaxDepth = 0;
   S->MaxNodes = 0;
-  Clock.TimeMode = 2;
+  Clock.Limit = TTimeLimit::None;
   bool Infinite = false;
   Trim(Line);
   while (!Line.empty()) {
@@ -130,10 +169,10 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
       S->Pondering = true;
     } else if (Word == "wtime" || Word == "btime") {
       Clock.Time[Word[0] == 'b'] = NextNumber(Line, 0);
-      Clock.TimeMode = 0;
+      Clock.Limit = TTimeLimit::Clock;
     } else if (Word == "winc" || Word == "binc") {
       Clock.TimeInc[Word[0] == 'b'] = NextNumber(Line, 0);
-      Clock.TimeMode = 0;
+      Clock.Limit = TTimeLimit::Clock;
     } else if (Word == "movestogo") {
       S->MaxMoves = NextNumber(Line, 40);
     } else if (Word == "depth") {
@@ -142,10 +181,10 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
       S->MaxNodes = NextNumber(Line, 0);
     } else if (Word == "movetime") {
       Clock.MoveTime = NextNumber(Line, 0);
-      Clock.TimeMode = 1;
+      Clock.Limit = TTimeLimit::PerMove;
     } else if (Word == "infinite") {
       Infinite = true;
-      Clock.TimeMode = 2;
+      Clock.Limit = TTimeLimit::None;
       Clock.Time[0] = Clock.Time[1] = 0;
       S->MaxDepth = 0;
       S->MaxNodes = 0;
@@ -154,47 +193,47 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
 
   // Only the mover's clock is ours to set; the other side's keeps what it held.
   const int Side = S->Position.Side >> 3;
-  switch (Clock.TimeMode) {
-    case 0:
-      S->MaxTime = Clock.Time[Side];
-      S->TimeIncrement[Side] = Clock.TimeInc[Side];
-      S->TimeLeft[Side] = S->MaxTime;
-      S->MovesLeft[Side] = S->MaxMoves;
-      break;
-    case 1:
-      S->MaxTime = Clock.MoveTime;
-      S->MaxMoves = 1;
-      S->TimeIncrement[Side] = 0;
-      S->TimeLeft[Side] = Clock.MoveTime;
-      S->MovesLeft[Side] = 1;
-      break;
-    default:
-      S->MaxTime = 0;
-      S->MaxMoves = 1;
-      S->TimeIncrement[Side] = 0;
-      S->TimeLeft[Side] = 0;
-      S->MovesLeft[Side] = 1;
-      break;
-  }
+  if (Clock.Limit == TTimeLimit::Clock) SetMoverClock(S, TTimeLimit::Clock, Clock.Time[Side], Clock.TimeInc[Side]);
+  else SetMoverClock(S, Clock.Limit, Clock.MoveTime, 0);
 
-  // A move found but not recorded (the game record is full) is still the answer the interface waits for.
-  if (!ThinkAndExecute(S) && S->BestMove == 0) {
-    // Mated or stalemated: interfaces wait for "bestmove" all the same, after their "stop" in an endless search.
-    if (Infinite) WaitForStop(S);
-    OutputPrint("bestmove 0000\n");
-    return;
-  }
-  const std::string Best = MoveToString(S->BestMove);
-  if (S->PV[1] != 0) OutputPrint("bestmove %s ponder %s\n", Best.c_str(), MoveToString(S->PV[1]).c_str());
-  else OutputPrint("bestmove %s\n", Best.c_str());
+  // The answer goes out before the move is played: one found but not recorded (the game record is full)
+  // is still the answer the interface waits for.
+  InfiniteGo = Infinite;
+  ThinkAndExecute(S);
 }
 
 }  // namespace
+
+const TSearchHooks UciHooks{InSearchInput, IterationStarted, IterationDone, IterationStopped, Answer};
+
+void ProcessUCIInputWhileSearch(TState* S) {
+  std::string Line;
+  if (!InputReadLine(false, Line)) {
+    // The interface has gone: nobody is left to take the move.
+    if (InputEnded()) {
+      S->PonderSearch = false;
+      S->AbortSearch = true;
+      S->Quit = true;
+    }
+    return;
+  }
+  Trim(Line);
+  if (Line == "quit") {
+    S->PonderSearch = false;
+    S->AbortSearch = true;
+    S->Quit = true;
+  } else if (Line == "stop") {
+    S->AbortSearch = true;
+  } else if (Line == "ponderhit") {
+    S->PonderSearch = false;
+  }
+}
 
 void UCI(TState* S, std::string FirstLine) {
   InitBoard(S);
   S->DumpState = true;
   S->Mode = MUCI;
+  S->Hooks = &UciHooks;
   S->MaxDepth = 256;
   S->Quit = false;
   TGoClock Clock;

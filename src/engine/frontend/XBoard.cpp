@@ -8,6 +8,7 @@
 #include "engine/board/Position.h"
 #include "engine/frontend/BoardDisplay.h"
 #include "engine/frontend/Input.h"
+#include "engine/frontend/Reports.h"
 #include "engine/frontend/Settings.h"
 #include "engine/frontend/Words.h"
 #include "engine/moves/GameEnd.h"
@@ -54,26 +55,8 @@ bool Level(TState* S, std::string& Line) {
   int32_t PerControl = 0, Inc = 0;
   int64_t BaseMs = 0;
   if (!ReadNumber(Moves, PerControl) || !ReadBaseTime(Base, BaseMs) || !ReadNumber(Increment, Inc)) return false;
-  S->MaxMoves = PerControl;
-  S->MaxTime = BaseMs;
-  S->TimeIncrement[0] = S->TimeIncrement[1] = int64_t(Inc) * 1000;
-  S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
-  S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+  SetTimeControl(S, PerControl, BaseMs, int64_t(Inc) * 1000);
   return true;
-}
-
-// The moves the side to move still has to make before its next time control.
-void RecomputeMovesLeft(TState* S) {
-  const int Side = S->Position.Side >> 3;
-  // A whole game in one period has no next control: the budget then shares the clock among the moves
-  // still to come, whatever was played before.
-  if (S->MaxMoves <= 0) {
-    S->MovesLeft[Side] = 0;
-    return;
-  }
-  const int32_t Made = Side == 0 ? (S->HistoryPly + 1) >> 1 : S->HistoryPly >> 1;
-  S->MovesLeft[Side] = -Made;
-  while (S->MovesLeft[Side] <= 0) S->MovesLeft[Side] += S->MaxMoves;
 }
 
 // Squares as "e4"; -1 for anything else.
@@ -149,6 +132,18 @@ void InSearchHandler(TState* S, int32_t ComputerSide) {
   ProcessXBoardInput(S, HintThink.ComputerSide ? *HintThink.ComputerSide : ComputerSide, true, Unused);
 }
 
+void InSearchInput(TState* S) {
+  // The poll's computer side: the one not to move at the root; the handler works on a copy.
+  if (InputAvailable()) InSearchHandler(S, S->RootSide ^ 8);
+}
+
+// One thinking line per completed iteration, when posting is on.
+void IterationStarted(TState* S, int32_t) { S->Dumped = false; }
+
+void IterationDone(TState* S, int32_t, const TSearchLine* Lines, int32_t) {
+  if (!S->Dumped) DumpState(S, Lines[0].Score);
+}
+
 // The clocks xboard sent are the engine's and the opponent's, whoever is to move when they arrive.
 void ApplyClocks(TState* S, TXBoardClocks& Clocks) {
   const int Engine = S->Position.Side >> 3;
@@ -158,6 +153,8 @@ void ApplyClocks(TState* S, TXBoardClocks& Clocks) {
 }
 
 }  // namespace
+
+const TSearchHooks XBoardHooks{InSearchInput, IterationStarted, IterationDone, nullptr, nullptr};
 
 void PrintResult(TState* S) {
   TPosition* P = &S->Position;
@@ -252,7 +249,7 @@ void Force(TCommandLine& C) {
 
 void Go(TCommandLine& C) {
   C.ComputerSide = C.S->Position.Side;
-  RecomputeMovesLeft(C.S);
+  CountMovesToControl(C.S);
 }
 
 void WhiteOrBlack(TCommandLine& C) {
@@ -269,11 +266,7 @@ void SecondsPerMove(TCommandLine& C) {
   TState* S = C.S;
   int32_t N = 0;
   if (!C.Number(N)) return;
-  S->MovesLeft[0] = S->MovesLeft[1] = 1;
-  S->MaxMoves = 1;
-  S->MaxTime = int64_t(N) * 1000;
-  S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
-  S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
+  SetTimePerMove(S, int64_t(N) * 1000);
   C.Clocks = TXBoardClocks{};
 }
 
@@ -382,7 +375,7 @@ void UserMove(TCommandLine& C, const std::string& Whole) {
   } else {
     const std::string Text = C.Word == "usermove" ? NextWord(C.Rest) : C.Word;
     const TMove Move = ParseMove(C.S, Text);
-    if (Move != 0 && MakeMove(&C.S->Position, Move)) PrintResult(C.S);
+    if (Move != 0 && PlayGameMove(C.S, Move)) PrintResult(C.S);
     else Unknown(Text);
   }
 }
@@ -420,11 +413,11 @@ void XBoard(TState* S) {
   TXBoardClocks Clocks;
   S->DumpState = false;
   S->Mode = MXBoard;
+  S->Hooks = &XBoardHooks;
   S->MaxDepth = 256;
   Say("tellics say     Talvarind %s\n", VersionString().c_str());
   Say("tellics say     by Yorvane 'Kesk' Drummelt\n");
   S->Quit = false;
-  XBoardInSearchHandler = InSearchHandler;
   while (!S->Quit) {
     OutputFlush();
     if (S->Position.Side == ComputerSide) {
@@ -438,7 +431,7 @@ void XBoard(TState* S) {
       // As ThinkAndExecute, with the "move" line the interface acts on after the bare one.
       if (Found) {
         Say("%s\n", MoveToString(S->BestMove).c_str());
-        if (MakeMove(&S->Position, S->BestMove)) {
+        if (PlayGameMove(S, S->BestMove)) {
           Say("move %s\n", MoveToString(S->BestMove).c_str());
           PrintResult(S);
           continue;
@@ -448,6 +441,5 @@ void XBoard(TState* S) {
     }
     ProcessXBoardInput(S, ComputerSide, false, Clocks);
   }
-  XBoardInSearchHandler = nullptr;
   OutputFlush();
 }

@@ -19,3 +19,7 @@ void XBoard(TState* S);
 void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks);
 // The result line of a finished game; nothing while it goes on.
 void PrintResult(TState* S);
+
+// The dialogue's side of a think: the thinking lines and the commands read during it. The dialogue
+// answers with its moves itself.
+extern const TSearchHooks XBoardHooks;

@@ -180,14 +180,6 @@ bool MakeMove(TPosition* P, TMove Move) {
   const bool InCheck = IsInCheck(P, P->Side);
   TUndoMove Undo;
   if (!MakeLegalMove(P, Move, &Undo)) return false;
-  const int Mover = (P->Side ^ 8) >> 3;
-  if (--S->MovesLeft[Mover] <= 0) {
-    S->MovesLeft[Mover] = S->MaxMoves;
-    if (S->MaxTime != 0) {
-      if (S->MaxMoves == 1) S->TimeLeft[Mover] = S->MaxTime;
-      else S->TimeLeft[Mover] += S->MaxTime;
-    }
-  }
   TSearchStack* Entry = S->SearchStack(S->HistoryPly);
   Entry->CurrentMove = Move;
   Entry->Extensions = 0;

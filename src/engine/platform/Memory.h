@@ -10,6 +10,12 @@ uint64_t RoundUpToPowerOfTwo(uint64_t X);
 void GetMemAligned(void*& P, int64_t Size, int32_t Align);
 void FreeMemAligned(void* P);
 
+// The transposition table's size in MiB when nobody asks for another, and the most this system can address.
+int64_t DefaultHashMegabytes();
+int64_t MaxHashMegabytes();
+// The machine's memory in bytes; 0 when the system does not say.
+uint64_t PhysicalMemoryBytes();
+
 // Page-aligned and zero-filled; nullptr when the memory cannot be had.  On Linux huge pages where the
 // kernel allows.  Its pages are faulted in on first touch, or ahead of it by PopulateLarge.
 void* AllocLargeZeroed(size_t Size);

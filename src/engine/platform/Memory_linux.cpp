@@ -34,6 +34,16 @@ TLargeHeader* HeaderOf(void* P) { return reinterpret_cast<TLargeHeader*>(static_
 
 }  // namespace
 
+int64_t DefaultHashMegabytes() { return 1024; }
+
+// x86-64 gives a process 128 TiB of address space.
+int64_t MaxHashMegabytes() { return int64_t(1) << 27; }
+
+uint64_t PhysicalMemoryBytes() {
+  const long Pages = sysconf(_SC_PHYS_PAGES);
+  return Pages > 0 ? uint64_t(Pages) * PageSize() : 0;
+}
+
 void PopulateLarge(void* P, size_t Length, const std::atomic<bool>& Stop) {
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23

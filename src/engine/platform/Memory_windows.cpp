@@ -5,6 +5,17 @@
 #include <atomic>
 #include <cstring>
 
+int64_t DefaultHashMegabytes() { return 1024; }
+
+// 64-bit Windows gives a process 128 TiB of address space.
+int64_t MaxHashMegabytes() { return int64_t(1) << 27; }
+
+uint64_t PhysicalMemoryBytes() {
+  MEMORYSTATUSEX Status;
+  Status.dwLength = sizeof Status;
+  return GlobalMemoryStatusEx(&Status) ? uint64_t(Status.ullTotalPhys) : 0;
+}
+
 // Committed pages are demand-zero: a read brings each in, and leaves what the block holds alone. Atomic,
 // since a search may write the block meanwhile.
 void PopulateLarge(void* P, size_t Length, const std::atomic<bool>& Stop) {

@@ -7,11 +7,9 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
-#include "engine/platform/Output.h"
-#include "engine/platform/Timer.h"
+#include "engine/search/Hooks.h"
 #include "engine/search/MoveOrder.h"
 #include "engine/search/Parallel.h"
-#include "engine/search/Reports.h"
 #include "engine/search/SearchCommon.h"
 #include "engine/search/TimeControl.h"
 #include "engine/search/TransTable.h"
@@ -42,27 +40,6 @@ void WalkPrincipalVariation(TState* S, const TPosition* Root, TMove BestMove) {
     TUndoMove Undo;
     DoMakeMove(&Copy, Move, &Undo);
   }
-}
-
-bool MateIsSettled(const int32_t* BestScores, int32_t Iteration) {
-  bool AllLost = true, AllWon = true;
-  for (int32_t I = Iteration - 4; I <= Iteration; I++) {
-    if (BestScores[I] > -MateMinScore) AllLost = false;
-    if (BestScores[I] < MateMinScore) AllWon = false;
-  }
-  return AllLost || AllWon;
-}
-
-bool TimeIsUp(const TState* S, int32_t Iteration, TMove BestMove, TMove EasyMove, int64_t FirstMoveNodes,
-              int64_t IterationNodes) {
-  if (S->InfiniteSearch || S->Hint || (S->MaxDepth >= 1 && S->MaxDepth <= 32) || S->MaxNodes > 0) return false;
-  const int64_t Elapsed = GetMilliseconds() - S->StartTime;
-  if (Iteration > 7 && BestMove == EasyMove) {
-    if (FirstMoveNodes > IterationNodes * 217 / 256 && Elapsed > S->MaxThinkTime / 16) return true;
-  } else if (FirstMoveNodes > IterationNodes * 250 / 256 && Elapsed > S->MaxThinkTime / 32) {
-    return true;
-  }
-  return Elapsed >= S->MaxThinkTime;
 }
 
 // A search stopped inside its first iteration still has to answer: an interface waiting for a move would
@@ -133,12 +110,8 @@ int32_t SearchLaterIterationMove(TSearchStack* Child, TPosition* P, int32_t Dept
 void PublishIteration(TState* S, TPosition* P, int32_t Iteration, const TIteration& It) {
   if (It.TableKind != TTKNone) TranspositionTableStore(P, It.BestMove, It.Alpha, Iteration, It.TableKind, 0);
   WalkPrincipalVariation(S, P, It.BestMove);
-  if (S->Mode == MUCI) {
-    DumpUCIState(S, It.Alpha);
-    OutputFlush();
-  } else if (!S->Dumped) {
-    DumpState(S, It.Alpha);
-  }
+  const TSearchLine Line{It.Alpha, S->PV};
+  HookIterationDone(S, Iteration, &Line, 1);
 }
 
 }  // namespace
@@ -249,8 +222,9 @@ struct TRootSearch {
   bool Deepen(int32_t Iteration) {
     BestScores[Iteration] = It.Alpha;
     if (!RulesSaidStop) {
-      RulesSaidStop = (Iteration > 2 && List.Count == 1) || (Iteration > 6 && MateIsSettled(BestScores, Iteration)) ||
-                      TimeIsUp(S, Iteration, It.BestMove, EasyMove, List.Count > 0 ? List.Nodes[0] : 0, It.Nodes);
+      const TIterationFacts Facts{
+          Iteration, List.Count, BestScores, It.BestMove, EasyMove, List.Count > 0 ? List.Nodes[0] : 0, It.Nodes};
+      RulesSaidStop = DeepeningShouldEnd(S, Facts);
     }
     if (RulesSaidStop) {
       if (!S->PonderSearch.load(std::memory_order_relaxed)) return false;
@@ -272,22 +246,15 @@ TMove SearchRoot(TState* S, TPosition* P) {
     if (Iteration < 5) S->ExtraTime = 0;
     if (CheckForStop(S, true, true)) break;
     R.It = TIteration();
-    if (S->Mode == MUCI) {
-      OutputPrint("info depth %d ", Iteration);
-      OutputFlush();
-    }
+    HookIterationStarted(S, Iteration);
     R.Root->Hash = P->Hash;
-    S->Dumped = false;
     P->FirstRootMove = true;
     if (Iteration == 1) R.FirstIteration();
     else R.LaterIteration(Iteration);
 
     // A stopped iteration counts for nothing.
     if (S->AbortSearch.load(std::memory_order_relaxed)) {
-      if (S->Mode == MUCI) {
-        OutputChar('\n');
-        OutputFlush();
-      }
+      HookIterationStopped(S, Iteration);
       break;
     }
     if (R.It.BestMove) Result = R.It.BestMove;

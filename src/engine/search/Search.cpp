@@ -106,7 +106,7 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
   if (CountNodeAndCheckStop()) return 0;
   // Only nodes that will probe: prefetching for quiescence nodes, or for every child from the parent's
   // move loop, costs more page walks than it saves.
-  TranspositionTablePrefetch(State->TranspositionTable, P->Hash);
+  TranspositionTablePrefetch(State, P->Hash);
 
   const TMove LastMove = (SS - 1)->CurrentMove;
   ClearSearchStack(SS);

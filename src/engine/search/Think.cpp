@@ -8,9 +8,8 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
-#include "engine/platform/Output.h"
 #include "engine/platform/Timer.h"
-#include "engine/search/Reports.h"
+#include "engine/search/Hooks.h"
 #include "engine/search/RootSearch.h"
 #include "engine/search/TimeControl.h"
 
@@ -34,13 +33,10 @@ bool DoThink(TState* S) {
   if (TryOpeningBook(S)) {
     S->PV[0] = S->BestMove;
     S->PV[1] = 0;
-    if (S->Mode == MXBoard) {
-      DumpState(S, 0);
-    } else if (S->Mode == MUCI) {
-      OutputWrite("info depth 0 ");
-      DumpUCIState(S, 0);
-      OutputFlush();
-    }
+    // Reported as an iteration of depth 0 with score 0.
+    const TSearchLine Line{0, S->PV};
+    HookIterationStarted(S, 0);
+    HookIterationDone(S, 0, &Line, 1);
   } else {
     S->BestMove = SearchRoot(S, &S->Position);
   }
@@ -57,7 +53,7 @@ bool Think(TState* S) {
   if (S->MaxNodes != 0 && S->MaxNodes < S->NodeInterval) S->NodeInterval = S->MaxNodes;
   S->Hint = false;
   const bool Result = DoThink(S);
-  if (S->MaxTime > 0) S->TimeLeft[Side] += S->TimeIncrement[Side] - (S->StopTime - S->StartTime);
+  ChargeClock(S, Side, S->StopTime - S->StartTime);
   return Result;
 }
 
@@ -71,12 +67,9 @@ bool ThinkHint(TState* S) {
 }
 
 bool ThinkAndExecute(TState* S) {
-  if (!Think(S)) return false;
-  char Text[8];
-  MoveToChars(S->BestMove, Text);
-  OutputPrint("%s\n", Text);
-  OutputFlush();
-  return MakeMove(&S->Position, S->BestMove);
+  const bool Found = Think(S);
+  HookAnswer(S, Found ? S->BestMove : 0);
+  return Found && PlayGameMove(S, S->BestMove);
 }
 
 bool TryOpeningBook(TState* S) {

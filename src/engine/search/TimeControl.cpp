@@ -1,12 +1,150 @@
 #include "engine/search/TimeControl.h"
 
 #include <atomic>
-#include <string>
 
-#include "engine/frontend/Input.h"
+#include "engine/moves/MakeMove.h"
 #include "engine/platform/Timer.h"
+#include "engine/search/Hooks.h"
 
-TXBoardInSearchHandler XBoardInSearchHandler = nullptr;
+namespace {
+
+// A single legal root move is searched this many iterations, for the report and the move to ponder on.
+constexpr int32_t SingleMoveIterations = 2;
+// A mate counts as settled once this many iterations in a row have found it (and deeper than this).
+constexpr int32_t MateSettledIterations = 5;
+constexpr int32_t MateSettledAfterIteration = 6;
+// From this iteration on, a best move that was the easy move from the start may end deepening early.
+constexpr int32_t EasyMoveAfterIteration = 7;
+// Deepening ends early when the move searched first took more than this share (of 256) of the
+// iteration's nodes, once the budget divided by the divisor has gone: the rest of the budget would most
+// likely only confirm it.
+constexpr int64_t EasyMoveNodeShare = 217, EasyMoveBudgetDivisor = 16;
+constexpr int64_t FirstMoveNodeShare = 250, FirstMoveBudgetDivisor = 32;
+constexpr int64_t NodeShareWhole = 256;
+// A depth limit up to this many plies is kept whatever the clock says.
+constexpr int32_t DepthLimitKeptOverTime = 32;
+// Input is polled at most this often, in ms.
+constexpr int64_t PollInterval = 50;
+
+bool MateIsSettled(const int32_t* BestScores, int32_t Iteration) {
+  bool AllLost = true, AllWon = true;
+  for (int32_t I = Iteration - MateSettledIterations + 1; I <= Iteration; I++) {
+    if (BestScores[I] > -MateMinScore) AllLost = false;
+    if (BestScores[I] < MateMinScore) AllWon = false;
+  }
+  return AllLost || AllWon;
+}
+
+bool TimeIsUp(const TState* S, const TIterationFacts& F) {
+  if (S->InfiniteSearch || S->Hint || (S->MaxDepth >= 1 && S->MaxDepth <= DepthLimitKeptOverTime) || S->MaxNodes > 0)
+    return false;
+  const int64_t Elapsed = GetMilliseconds() - S->StartTime;
+  if (F.Iteration > EasyMoveAfterIteration && F.BestMove == F.EasyMove) {
+    if (F.FirstMoveNodes > F.Nodes * EasyMoveNodeShare / NodeShareWhole &&
+        Elapsed > S->MaxThinkTime / EasyMoveBudgetDivisor)
+      return true;
+  } else if (F.FirstMoveNodes > F.Nodes * FirstMoveNodeShare / NodeShareWhole &&
+             Elapsed > S->MaxThinkTime / FirstMoveBudgetDivisor) {
+    return true;
+  }
+  return Elapsed >= S->MaxThinkTime;
+}
+
+bool LimitReached(const TState* S, int64_t Elapsed, int64_t NodeSlack) {
+  if (S->Hint) return S->MaxThinkTime > 0 && Elapsed > S->MaxThinkTime;
+  return (S->MaxThinkTime > 0 && Elapsed >= S->MaxThinkTime) ||
+         (S->IterativeDepth > 2 && S->MaxNodes > 0 &&
+          S->TotalNodes.load(std::memory_order_relaxed) >= S->MaxNodes + NodeSlack);
+}
+
+// Taken by whichever thread polls the input, so that the input layer has one reader at a time: search
+// thread 0 in the tree, or the root search between root moves and while it waits for thread 0 (which may
+// itself be waiting, for the slaves of a split point, for as long as their subtrees take).
+std::atomic<bool> Polling{false};
+
+void PollInput(TState* S, int64_t Elapsed) {
+  if (Polling.exchange(true, std::memory_order_acquire)) return;
+  const int64_t Distance = Elapsed - S->LastPollTime;
+  if (Distance > PollInterval || Distance < -PollInterval) {
+    S->LastPollTime = Elapsed;
+    HookInSearchInput(S);
+  }
+  Polling.store(false, std::memory_order_release);
+}
+
+}  // namespace
+
+void SetMoverClock(TState* S, TTimeLimit Kind, int64_t Time, int64_t Increment) {
+  const int Side = S->Position.Side >> 3;
+  switch (Kind) {
+    case TTimeLimit::Clock:
+      S->MaxTime = Time;
+      S->TimeIncrement[Side] = Increment;
+      S->TimeLeft[Side] = S->MaxTime;
+      S->MovesLeft[Side] = S->MaxMoves;
+      break;
+    case TTimeLimit::PerMove:
+      S->MaxTime = Time;
+      S->MaxMoves = 1;
+      S->TimeIncrement[Side] = 0;
+      S->TimeLeft[Side] = Time;
+      S->MovesLeft[Side] = 1;
+      break;
+    case TTimeLimit::None:
+      S->MaxTime = 0;
+      S->MaxMoves = 1;
+      S->TimeIncrement[Side] = 0;
+      S->TimeLeft[Side] = 0;
+      S->MovesLeft[Side] = 1;
+      break;
+  }
+}
+
+void SetTimeControl(TState* S, int32_t MovesPerControl, int64_t Base, int64_t Increment) {
+  S->MaxMoves = MovesPerControl;
+  S->MaxTime = Base;
+  S->TimeIncrement[0] = S->TimeIncrement[1] = Increment;
+  S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+  S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+}
+
+void SetTimePerMove(TState* S, int64_t Time) {
+  S->MovesLeft[0] = S->MovesLeft[1] = 1;
+  S->MaxMoves = 1;
+  S->MaxTime = Time;
+  S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
+  S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
+}
+
+void CountMovesToControl(TState* S) {
+  const int Side = S->Position.Side >> 3;
+  // A whole game in one period has no next control: the budget then shares the clock among the moves
+  // still to come, whatever was played before.
+  if (S->MaxMoves <= 0) {
+    S->MovesLeft[Side] = 0;
+    return;
+  }
+  const int32_t Made = Side == 0 ? (S->HistoryPly + 1) >> 1 : S->HistoryPly >> 1;
+  S->MovesLeft[Side] = -Made;
+  while (S->MovesLeft[Side] <= 0) S->MovesLeft[Side] += S->MaxMoves;
+}
+
+bool PlayGameMove(TState* S, TMove Move) {
+  if (!MakeMove(&S->Position, Move)) return false;
+  const int Mover = (S->Position.Side ^ 8) >> 3;
+  if (--S->MovesLeft[Mover] <= 0) {
+    S->MovesLeft[Mover] = S->MaxMoves;
+    if (S->MaxTime != 0) {
+      if (S->MaxMoves == 1) S->TimeLeft[Mover] = S->MaxTime;
+      else S->TimeLeft[Mover] += S->MaxTime;
+    }
+  }
+  return true;
+}
+
+void ChargeClock(TState* S, int Side, int64_t Spent) {
+  if (S->MaxTime > 0) S->TimeLeft[Side] += S->TimeIncrement[Side] - Spent;
+}
 
 int64_t ThinkBudget(const TState* S) {
   const int Side = S->Position.Side >> 3;
@@ -29,36 +167,6 @@ int64_t ThinkBudget(const TState* S) {
   Budget -= 50;
   return Budget < 0 ? 0 : Budget;
 }
-
-namespace {
-
-bool LimitReached(const TState* S, int64_t Elapsed, int64_t NodeSlack) {
-  if (S->Hint) return S->MaxThinkTime > 0 && Elapsed > S->MaxThinkTime;
-  return (S->MaxThinkTime > 0 && Elapsed >= S->MaxThinkTime) ||
-         (S->IterativeDepth > 2 && S->MaxNodes > 0 &&
-          S->TotalNodes.load(std::memory_order_relaxed) >= S->MaxNodes + NodeSlack);
-}
-
-// Taken by whichever thread polls the input, so that the input layer has one reader at a time: search
-// thread 0 in the tree, or the root search between root moves and while it waits for thread 0 (which may
-// itself be waiting, for the slaves of a split point, for as long as their subtrees take).
-std::atomic<bool> Polling{false};
-
-void PollInput(TState* S, int64_t Elapsed) {
-  if (Polling.exchange(true, std::memory_order_acquire)) return;
-  const int64_t Distance = Elapsed - S->LastPollTime;
-  if (Distance > 50 || Distance < -50) {
-    S->LastPollTime = Elapsed;
-    if (S->Mode == MXBoard) {
-      if (XBoardInSearchHandler && InputAvailable()) XBoardInSearchHandler(S, S->RootSide ^ 8);
-    } else if (S->Mode == MUCI) {
-      if (InputAvailable()) ProcessUCIInputWhileSearch(S);
-    }
-  }
-  Polling.store(false, std::memory_order_release);
-}
-
-}  // namespace
 
 bool CheckForStop(TState* S, bool IsRootThread, bool Force) {
   if (S->AbortSearch.load(std::memory_order_relaxed)) return true;
@@ -85,28 +193,7 @@ void CheckLimitsWhileWaiting(TState* S) {
   if (LimitReached(S, Elapsed, Slack)) S->AbortSearch.exchange(true, std::memory_order_relaxed);
 }
 
-void ProcessUCIInputWhileSearch(TState* S) {
-  std::string Line;
-  if (!InputReadLine(false, Line)) {
-    // The interface has gone: nobody is left to take the move.
-    if (InputEnded()) {
-      S->PonderSearch = false;
-      S->AbortSearch = true;
-      S->Quit = true;
-    }
-    return;
-  }
-  size_t B = 0, E = Line.size();
-  while (B < E && (unsigned char)Line[B] <= 32) B++;
-  while (E > B && (unsigned char)Line[E - 1] <= 32) E--;
-  const std::string_view Command(Line.data() + B, E - B);
-  if (Command == "quit") {
-    S->PonderSearch = false;
-    S->AbortSearch = true;
-    S->Quit = true;
-  } else if (Command == "stop") {
-    S->AbortSearch = true;
-  } else if (Command == "ponderhit") {
-    S->PonderSearch = false;
-  }
+bool DeepeningShouldEnd(const TState* S, const TIterationFacts& F) {
+  return (F.Iteration > SingleMoveIterations && F.RootMoves == 1) ||
+         (F.Iteration > MateSettledAfterIteration && MateIsSettled(F.BestScores, F.Iteration)) || TimeIsUp(S, F);
 }

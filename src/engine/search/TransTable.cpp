@@ -1,6 +1,7 @@
 #include "engine/search/TransTable.h"
 
 #include "engine/core/State.h"
+#include "engine/platform/Memory.h"
 
 namespace {
 
@@ -11,7 +12,8 @@ constexpr int WindowSlots = 4;
 constexpr auto Relaxed = std::memory_order_relaxed;
 
 inline TTranspositionTableItem* Window(const TPosition* Position) {
-  return Position->State->TranspositionTable + (Position->Hash & TranspositionTableMask);
+  const TState* S = Position->State;
+  return S->TranspositionTable + (Position->Hash & S->TranspositionTableMask);
 }
 
 }  // namespace
@@ -86,4 +88,48 @@ uint64_t TranspositionTablePVProbe(const TPosition* Position) {
       return Data;
   }
   return 0;
+}
+
+uint64_t TranspositionTableEntriesFor(int64_t Megabytes) {
+  constexpr uint64_t PerMegabyte = (uint64_t(1) << 20) / TranspositionTableItemBytes;
+  if (Megabytes < 1) Megabytes = 1;
+  uint64_t Whole = RoundUpToPowerOfTwo(uint64_t(Megabytes));
+  if (Whole > uint64_t(Megabytes)) Whole >>= 1;
+  return Whole * PerMegabyte;
+}
+
+int64_t TranspositionTableMegabytes(const TState* S) {
+  if (!S->TranspositionTable) return 0;
+  return int64_t((S->TranspositionTableMask + 1) * TranspositionTableItemBytes >> 20);
+}
+
+TTableSizing TranspositionTableResize(TState* S, int64_t Megabytes) {
+  const uint64_t Entries = TranspositionTableEntriesFor(Megabytes);
+  const size_t Bytes = TranspositionTableBytesFor(Entries);
+  // A table the machine cannot hold would only be paged out, or end the process when it is faulted in.
+  const uint64_t Memory = PhysicalMemoryBytes();
+  if (Memory != 0 && Bytes > Memory) return TTableSizing::MoreThanMemory;
+  void* Block = AllocLargeZeroed(Bytes);
+  if (!Block) return TTableSizing::CannotAllocate;
+  TranspositionTableFree(S);
+  S->TranspositionTable = static_cast<TTranspositionTableItem*>(Block);
+  S->TranspositionTableMask = Entries - 1;
+  S->TranspositionTableBytes = Bytes;
+  S->TranspositionTableDirty.store(false, std::memory_order_relaxed);
+  PopulateLargeInBackground(Block, Bytes);
+  return TTableSizing::Done;
+}
+
+void TranspositionTableFree(TState* S) {
+  if (S->TranspositionTable) FreeLarge(S->TranspositionTable, S->TranspositionTableBytes);
+  S->TranspositionTable = nullptr;
+  S->TranspositionTableMask = 0;
+  S->TranspositionTableBytes = 0;
+}
+
+void TranspositionTableClear(TState* S) {
+  if (!S->TranspositionTable || !S->TranspositionTableDirty.load(std::memory_order_relaxed)) return;
+  ZeroLarge(S->TranspositionTable, S->TranspositionTableBytes);
+  PopulateLargeInBackground(S->TranspositionTable, S->TranspositionTableBytes);
+  S->TranspositionTableDirty.store(false, std::memory_order_relaxed);
 }

@@ -46,8 +46,23 @@ uint64_t TranspositionTableHashMoveProbe(const TPosition* Position);
 uint64_t TranspositionTablePVProbe(const TPosition* Position);
 
 // Starts loading a window (it may straddle two cache lines) so the probe that follows later finds it near.
-inline void TranspositionTablePrefetch(const TTranspositionTableItem* Table, uint64_t Hash) {
-  const char* const First = reinterpret_cast<const char*>(Table + (Hash & TranspositionTableMask));
+inline void TranspositionTablePrefetch(const TState* S, uint64_t Hash) {
+  const char* const First = reinterpret_cast<const char*>(S->TranspositionTable + (Hash & S->TranspositionTableMask));
   __builtin_prefetch(First);
   __builtin_prefetch(First + 4 * sizeof(TTranspositionTableItem) - 1);
 }
+
+// What became of a request for a table size.
+enum class TTableSizing { Done, MoreThanMemory, CannotAllocate };
+
+// The entries a table of Megabytes MiB holds: the largest power of two that fits, at least one MiB's worth.
+uint64_t TranspositionTableEntriesFor(int64_t Megabytes);
+// The table's size in MiB, as the Hash option counts it.
+int64_t TranspositionTableMegabytes(const TState* S);
+// An empty table of TranspositionTableEntriesFor(Megabytes) entries in place of the present one, which
+// stays, contents and all, when the new one cannot be had: more than the machine's memory is refused
+// before anything is tried. Between searches only.
+TTableSizing TranspositionTableResize(TState* S, int64_t Megabytes);
+void TranspositionTableFree(TState* S);
+// Every entry empty again (a new game, "Clear Hash"); the pages are faulted in again in the background.
+void TranspositionTableClear(TState* S);

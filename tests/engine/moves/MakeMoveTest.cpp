@@ -28,22 +28,6 @@ namespace {
 
 const std::vector<std::string> KnightShuffle = {"g1f3", "g8f6", "f3g1", "f6g8"};
 
-// The limits that the clock tests change, put back however the test ends.
-class TLimitsGuard {
- public:
-  explicit TLimitsGuard(TState* S) : S(S), MaxMoves(S->MaxMoves), MaxTime(S->MaxTime) {}
-  ~TLimitsGuard() {
-    S->MaxMoves = MaxMoves;
-    S->MaxTime = MaxTime;
-    TestState();
-  }
-
- private:
-  TState* S;
-  int32_t MaxMoves;
-  int64_t MaxTime;
-};
-
 TEST(MovesMake, CountersAndEnPassantSquare) {
   TState* S = TestState();
   TPosition* P = &S->Position;
@@ -155,51 +139,6 @@ TEST(MovesMake, RefusedMoveChangesNothing) {
     EXPECT_EQ(S->TimeLeft[1], TimeLeft[1]);
   }
   EXPECT_TRUE(MakeMove(P, Word(SQ_E1, SQ_D2)));
-}
-
-TEST(MovesMake, ClockCounters) {
-  TState* S = TestState();
-  TLimitsGuard Guard(S);
-  S->MaxMoves = 40;
-  S->MaxTime = 60000;
-  TestState();  // the clocks start from the limits
-  ASSERT_EQ(S->MovesLeft[0], 40);
-  ASSERT_EQ(S->TimeLeft[0], 60000);
-  for (int Move = 1; Move <= 40; Move++) {
-    ASSERT_TRUE(PlayText(S, {KnightShuffle[(2 * Move - 2) % 4]}));
-    if (Move < 40) {
-      EXPECT_EQ(S->MovesLeft[SWhite], 40 - Move);
-      EXPECT_EQ(S->TimeLeft[SWhite], 60000);
-    }
-    ASSERT_TRUE(PlayText(S, {KnightShuffle[(2 * Move - 1) % 4]}));
-  }
-  // The 40th move of each side starts a new period with its time added.
-  EXPECT_EQ(S->MovesLeft[SWhite], 40);
-  EXPECT_EQ(S->TimeLeft[SWhite], 120000);
-  EXPECT_EQ(S->MovesLeft[SBlack], 40);
-  EXPECT_EQ(S->TimeLeft[SBlack], 120000);
-
-  // One move per period: every move sets the mover's clock to the base time.
-  S->MaxMoves = 1;
-  S->MaxTime = 5000;
-  TestState();
-  S->TimeLeft[SWhite] = 17;
-  S->TimeLeft[SBlack] = 23;
-  ASSERT_TRUE(PlayText(S, {"e2e4"}));
-  EXPECT_EQ(S->TimeLeft[SWhite], 5000);
-  EXPECT_EQ(S->TimeLeft[SBlack], 23);
-  EXPECT_EQ(S->MovesLeft[SWhite], 1);
-  S->TimeLeft[SWhite] = 1;
-  ASSERT_TRUE(PlayText(S, {"e7e5"}));
-  EXPECT_EQ(S->TimeLeft[SBlack], 5000);
-  EXPECT_EQ(S->TimeLeft[SWhite], 1);
-
-  // Without a base time the clocks are left alone.
-  S->MaxTime = 0;
-  S->TimeLeft[SWhite] = 777;
-  ASSERT_TRUE(PlayText(S, {"g1f3"}));
-  EXPECT_EQ(S->TimeLeft[SWhite], 777);
-  EXPECT_EQ(S->MovesLeft[SWhite], 1);
 }
 
 TEST(MovesMake, GameHistory) {

@@ -37,7 +37,7 @@ class PoolOf {
   explicit PoolOf(int Threads) : S(TestState()), Guard(S) {
     ParallelDone(S);
     ParallelInit(S, Threads);
-    S->Mode = MNone;
+    EnterFace(S, MNone);
     S->MaxTime = 0;
   }
   ~PoolOf() {
@@ -443,14 +443,14 @@ int64_t ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) 
   // With input, an endless think that the first poll of the input (50 ms in) must stop.
   std::unique_ptr<search_test::TInputPipe> Input;
   std::unique_ptr<search_test::TStdoutTap> Reports;
-  S->Mode = MNone;
+  EnterFace(S, MNone);
   S->MaxThinkTime = Budget;
   S->InfiniteSearch = false;
   if (Case.Input) {
     Input = std::make_unique<search_test::TInputPipe>();
     Input->Send(Case.Input);
     Reports = std::make_unique<search_test::TStdoutTap>();
-    S->Mode = MUCI;
+    EnterFace(S, MUCI);
     S->MaxThinkTime = 0;
     S->InfiniteSearch = true;
   }

@@ -110,7 +110,7 @@ TEST(RootSearch, NoLegalMoveGivesNoMoveAndAnEmptyVariation) {
 std::string FaultsSeenAtPolls;
 int Polls = 0;
 std::thread::id RootThread;
-void CheckBoardAtPoll(TState* S, int32_t) {
+void CheckBoardAtPoll(TState* S) {
   Polls++;
   if (std::this_thread::get_id() == RootThread && S->Threads[0]->ThreadState.load() != PTSIdle) return;
   FaultsSeenAtPolls += PositionFaults(&S->Position);
@@ -127,11 +127,11 @@ TEST(RootSearch, SearchesTheRootPositionAsItFoundIt) {
     ASSERT_NE(S->Position.EnPassant, -1);
     TThinkSettings Settings(S);
     S->MaxDepth = 4;
-    S->Mode = MXBoard;
+    EnterFace(S, MXBoard);
     TInputPipe Input;
     Input.Send("x");
-    const TXBoardInSearchHandler Saved = XBoardInSearchHandler;
-    XBoardInSearchHandler = CheckBoardAtPoll;
+    const TSearchHooks Hooks{CheckBoardAtPoll, nullptr, nullptr, nullptr, nullptr};
+    S->Hooks = &Hooks;
     FaultsSeenAtPolls.clear();
     Polls = 0;
     RootThread = std::this_thread::get_id();
@@ -142,7 +142,6 @@ TEST(RootSearch, SearchesTheRootPositionAsItFoundIt) {
       S->StartTime -= 1000;  // the first check polls at once
       Result = SearchRoot(S, &S->Position);
     }
-    XBoardInSearchHandler = Saved;
     EXPECT_NE(Result, 0u);
     EXPECT_GT(Polls, 0);
     EXPECT_EQ(FaultsSeenAtPolls, "");
@@ -247,7 +246,7 @@ TEST(RootIterations, StopDuringAnIterationKeepsThePreviousIterationsMove) {
     TState* S = TestStateWith(Kiwipete);
     TThinkSettings Settings(S);
     S->MaxDepth = 12;  // only a backstop
-    S->Mode = MUCI;
+    EnterFace(S, MUCI);
     S->DumpState = true;
     TInputPipe Input;
     std::string Output;

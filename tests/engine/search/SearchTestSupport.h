@@ -34,7 +34,7 @@ class TThinkSettings {
     S->MaxNodes = 0;
     S->MaxTime = 0;
     S->MaxMoves = 1;
-    S->Mode = MNone;
+    EnterFace(S, MNone);
     S->DumpState = false;
     S->UsedThreadCount = 1;
     // Idle workers spinning next to a one-thread search would starve the test's own threads.
@@ -181,7 +181,7 @@ struct TThinkResult {
 // One Think in the UCI mode with its reports captured, on the settings already in place.
 inline TThinkResult ThinkUCI(TState* S) {
   TInputPipe Input;
-  S->Mode = MUCI;
+  EnterFace(S, MUCI);
   S->DumpState = true;
   TThinkResult Result;
   {

@@ -39,7 +39,7 @@ TEST(ThinkExecute, SideWithoutMovesGetsNoMoveAndTheGameStands) {
     for (int Mode : {MNone, MUCI}) {
       TState* S = TestStateWith(Fen);
       TThinkSettings Settings(S);
-      S->Mode = Mode;
+      EnterFace(S, Mode);
       S->DumpState = true;
       const TGameSnapshot Before(S);
       TInputPipe Input;
@@ -55,9 +55,11 @@ TEST(ThinkExecute, SideWithoutMovesGetsNoMoveAndTheGameStands) {
       EXPECT_TRUE(TGameSnapshot(S) == Before);
       std::vector<std::string> Others;
       InfoLines(Output, &Others);
-      EXPECT_TRUE(Others.empty()) << "no move line:\n" << Output;
+      // Only the dialogue's answer, which says there is no move.
       if (Mode == MNone) {
         EXPECT_EQ(Output, "");
+      } else {
+        EXPECT_EQ(Others, std::vector<std::string>{"bestmove 0000"}) << Output;
       }
     }
   }
@@ -192,23 +194,20 @@ TEST(ThinkDriver, HintThinksWithoutTouchingTheClock) {
   EXPECT_EQ(S->HistoryPly, 0) << "a hint plays nothing";
 }
 
-std::atomic<int> PollsForBlack{0}, PollsForOthers{0};
+std::atomic<int> PollsForWhite{0}, PollsForOthers{0};
 
-TEST(ThinkDriver, XBoardPollIsToldTheSideNotToMoveAtTheRoot) {
-  // The poll runs inside the tree too, where the root move has been made on the game position; the
-  // side it passes must still be the one that did not move at the root.
+TEST(ThinkDriver, PollsKnowTheSideToMoveAtTheRoot) {
+  // The poll runs inside the tree too, where the root move has been made on the game position; the side
+  // to move at the root, which the XBoard dialogue's commands act for, must still be known there.
   TState* S = TestState();
   TThinkSettings Settings(S);
-  S->Mode = MXBoard;
   S->NodeInterval = 500;
-  ParkInput();  // input that has ended is always worth a look
-  PollsForBlack = PollsForOthers = 0;
-  XBoardInSearchHandler = [](TState*, int32_t ComputerSide) {
-    (ComputerSide == CBlack ? PollsForBlack : PollsForOthers)++;
-  };
+  PollsForWhite = PollsForOthers = 0;
+  const TSearchHooks Hooks{[](TState* S) { (S->RootSide == CWhite ? PollsForWhite : PollsForOthers)++; }, nullptr,
+                           nullptr, nullptr, nullptr};
+  S->Hooks = &Hooks;
   ASSERT_TRUE(ThinkHint(S));
-  XBoardInSearchHandler = nullptr;
-  EXPECT_GT(PollsForBlack.load(), 1);
+  EXPECT_GT(PollsForWhite.load(), 1);
   EXPECT_EQ(PollsForOthers.load(), 0);
 }
 

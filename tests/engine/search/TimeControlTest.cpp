@@ -10,6 +10,8 @@
 
 #include "SearchTestSupport.h"
 #include "TestSupport.h"
+#include "engine/frontend/UCI.h"
+#include "engine/moves/Notation.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Think.h"
 
@@ -17,6 +19,63 @@ namespace {
 
 using namespace search_test;
 using namespace std::chrono_literals;
+
+// Plays moves given as text as game moves, with their clock bookkeeping.
+::testing::AssertionResult PlayGame(TState* S, const std::vector<std::string>& Moves) {
+  for (const std::string& Text : Moves) {
+    const TMove M = ParseMove(S, Text);
+    if (M == 0) return ::testing::AssertionFailure() << Text << " not parsed";
+    if (!PlayGameMove(S, M)) return ::testing::AssertionFailure() << Text << " refused";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+const std::vector<std::string> KnightShuffle = {"g1f3", "g8f6", "f3g1", "f6g8"};
+
+TEST(TimeControlClock, GameMovesRunDownAndRefillTheClocks) {
+  TState* S = TestState();
+  TStateGuard Guard(S);
+  S->MaxMoves = 40;
+  S->MaxTime = 60000;
+  TestState();  // the clocks start from the limits
+  ASSERT_EQ(S->MovesLeft[0], 40);
+  ASSERT_EQ(S->TimeLeft[0], 60000);
+  for (int Move = 1; Move <= 40; Move++) {
+    ASSERT_TRUE(PlayGame(S, {KnightShuffle[(2 * Move - 2) % 4]}));
+    if (Move < 40) {
+      EXPECT_EQ(S->MovesLeft[SWhite], 40 - Move);
+      EXPECT_EQ(S->TimeLeft[SWhite], 60000);
+    }
+    ASSERT_TRUE(PlayGame(S, {KnightShuffle[(2 * Move - 1) % 4]}));
+  }
+  // The 40th move of each side starts a new period with its time added.
+  EXPECT_EQ(S->MovesLeft[SWhite], 40);
+  EXPECT_EQ(S->TimeLeft[SWhite], 120000);
+  EXPECT_EQ(S->MovesLeft[SBlack], 40);
+  EXPECT_EQ(S->TimeLeft[SBlack], 120000);
+
+  // One move per period: every move sets the mover's clock to the base time.
+  S->MaxMoves = 1;
+  S->MaxTime = 5000;
+  TestState();
+  S->TimeLeft[SWhite] = 17;
+  S->TimeLeft[SBlack] = 23;
+  ASSERT_TRUE(PlayGame(S, {"e2e4"}));
+  EXPECT_EQ(S->TimeLeft[SWhite], 5000);
+  EXPECT_EQ(S->TimeLeft[SBlack], 23);
+  EXPECT_EQ(S->MovesLeft[SWhite], 1);
+  S->TimeLeft[SWhite] = 1;
+  ASSERT_TRUE(PlayGame(S, {"e7e5"}));
+  EXPECT_EQ(S->TimeLeft[SBlack], 5000);
+  EXPECT_EQ(S->TimeLeft[SWhite], 1);
+
+  // Without a base time the clocks are left alone.
+  S->MaxTime = 0;
+  S->TimeLeft[SWhite] = 777;
+  ASSERT_TRUE(PlayGame(S, {"g1f3"}));
+  EXPECT_EQ(S->TimeLeft[SWhite], 777);
+  EXPECT_EQ(S->MovesLeft[SWhite], 1);
+}
 
 struct TBudgetCase {
   const char* Name;
@@ -240,7 +299,7 @@ class TimeControlUCISearch : public ::testing::Test {
   void SetUp() override {
     S = TestStateWith("startpos");
     Settings = std::make_unique<TThinkSettings>(S);
-    S->Mode = MUCI;
+    EnterFace(S, MUCI);
     S->DumpState = true;
     S->UsedThreadCount = S->ThreadCount;  // all threads, so the stop has to reach the helpers too
     Input = std::make_unique<TInputPipe>();

@@ -16,10 +16,10 @@ namespace {
 class TransTableTest : public ::testing::Test {
  protected:
   static constexpr uint64_t Base = 0x2A5A5A4;
-  static_assert(Base + 8 <= TranspositionTableMask);
 
   void SetUp() override {
     S = TestState();
+    ASSERT_LE(Base + 8, S->TranspositionTableMask);
     SavedGeneration = S->Generation;
     S->Generation = 7;
     Wipe();
@@ -32,7 +32,7 @@ class TransTableTest : public ::testing::Test {
 
   void Wipe() {
     for (uint64_t i = Base; i < Base + 8; ++i) Clear(i);
-    for (uint64_t i = TranspositionTableMask; i < TranspositionTableItems; ++i) Clear(i);
+    for (uint64_t i = 0; i < 4; ++i) Clear(S->TranspositionTableMask + i);
   }
 
   void Clear(uint64_t Index) {
@@ -41,7 +41,9 @@ class TransTableTest : public ::testing::Test {
   }
 
   // A key whose window starts at Base + Offset; Tag tells positions apart.
-  static uint64_t Key(uint64_t Tag, uint64_t Offset = 0) { return (Tag << TranspositionTableBits) | (Base + Offset); }
+  uint64_t Key(uint64_t Tag, uint64_t Offset = 0) const {
+    return Tag * (S->TranspositionTableMask + 1) + Base + Offset;
+  }
 
   TPosition At(uint64_t Hash) {
     TPosition P{};
@@ -289,10 +291,10 @@ TEST_F(TransTableTest, StoresChooseSlotsAndProbesChooseEntries) {
 }
 
 TEST_F(TransTableTest, LastWindowUsesTheSpareEntries) {
-  const uint64_t Top = TranspositionTableMask;
-  for (uint64_t Tag = 1; Tag <= 4; ++Tag) Store((Tag << TranspositionTableBits) | Top, int32_t(Tag), TTKExact);
+  const uint64_t Top = S->TranspositionTableMask;
+  for (uint64_t Tag = 1; Tag <= 4; ++Tag) Store(Tag * (Top + 1) + Top, int32_t(Tag), TTKExact);
   for (uint64_t Tag = 1; Tag <= 4; ++Tag) {
-    const uint64_t Data = Probe((Tag << TranspositionTableBits) | Top);
+    const uint64_t Data = Probe(Tag * (Top + 1) + Top);
     ASSERT_NE(Data, 0u);
     EXPECT_EQ(TTDataDepth(Data), int32_t(Tag));
   }

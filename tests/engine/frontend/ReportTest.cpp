@@ -1,5 +1,5 @@
 // The progress reports, character for character: the UCI info line and the XBoard thinking line.
-#include "engine/search/Reports.h"
+#include "engine/frontend/Reports.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "SearchTestSupport.h"
 #include "TestSupport.h"
 #include "engine/platform/Timer.h"
+#include "engine/search/SearchTestSupport.h"
 
 namespace {
 
@@ -109,7 +109,7 @@ TEST_F(ReportLine, UCILineWritesTheWholeVariation) {
 }
 
 TEST_F(ReportLine, XBoardLineHasFixedColumns) {
-  S->Mode = MXBoard;
+  EnterFace(S, MXBoard);
   S->DumpState = true;
   S->IterativeDepth = 5;
   S->Nodes = 56789;
@@ -129,7 +129,7 @@ TEST_F(ReportLine, XBoardLineHasFixedColumns) {
 }
 
 TEST_F(ReportLine, XBoardLineWithoutVariationEndsAfterTheNodes) {
-  S->Mode = MXBoard;
+  EnterFace(S, MXBoard);
   S->DumpState = true;
   S->IterativeDepth = 12;
   S->Nodes = 0;
@@ -142,7 +142,7 @@ TEST_F(ReportLine, XBoardLineWithoutVariationEndsAfterTheNodes) {
 }
 
 TEST_F(ReportLine, XBoardNumbersWiderThanTheirFieldsAreWrittenInFull) {
-  S->Mode = MXBoard;
+  EnterFace(S, MXBoard);
   S->DumpState = true;
   S->IterativeDepth = 1234;
   S->Nodes = 1234567890123;
@@ -158,7 +158,7 @@ TEST_F(ReportLine, PostingOffPrintsNothingButCountsAsDone) {
   SetPV({"e2e4"});
   S->StartTime = GetMilliseconds();
   for (auto [Mode, Posting] : {std::pair{MXBoard, false}, {MUCI, true}, {MNone, true}}) {
-    S->Mode = Mode;
+    EnterFace(S, Mode);
     S->DumpState = Posting;
     S->Dumped = false;
     EXPECT_EQ(Printed([&] { DumpState(S, 10); }), "") << "mode " << Mode;
@@ -169,7 +169,7 @@ TEST_F(ReportLine, PostingOffPrintsNothingButCountsAsDone) {
 TEST(ReportThink, XBoardThinkPostsOneLinePerIteration) {
   TState* S = TestStateWith("startpos");
   TThinkSettings Settings(S);
-  S->Mode = MXBoard;
+  EnterFace(S, MXBoard);
   S->DumpState = true;
   S->MaxDepth = 4;
   TInputPipe Input;
@@ -197,7 +197,7 @@ TEST(ReportThink, XBoardThinkPostsOneLinePerIteration) {
 TEST(ReportThink, ShellThinkPrintsNothing) {
   TState* S = TestStateWith("startpos");
   TThinkSettings Settings(S);
-  S->Mode = MNone;
+  EnterFace(S, MNone);
   S->DumpState = true;
   S->MaxDepth = 3;
   TStdoutTap Tap;

@@ -1,4 +1,4 @@
-#include "engine/search/Reports.h"
+#include "engine/frontend/Reports.h"
 
 #include <cstdio>
 
