@@ -93,6 +93,9 @@ struct TState {
   int64_t ExtraTime;
   int64_t LastPollTime;
   int64_t StartTime;
+  // When a ponder search became the real think (0: it did not), from which its budget counts instead of
+  // from StartTime. Written by whichever thread reads the input.
+  std::atomic<int64_t> PonderHitTime;
   int64_t StopTime;
   int32_t Pondering;
   int32_t DoStopSearchAtMates;

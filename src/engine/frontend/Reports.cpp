@@ -20,9 +20,18 @@ void WritePV(const TState* S) {
 
 }  // namespace
 
+int32_t MateInMoves(int32_t Score) {
+  if (Score >= MateMinScore && Score <= MateScore) return (MateScore - Score + 1) / 2;
+  if (Score <= -MateMinScore && Score >= -MateScore) return -((MateScore + Score + 1) / 2);
+  return NoMate;
+}
+
 void DumpState(TState* S, int32_t Score) {
   if (S->DumpState && S->Mode == MXBoard) {
     const int64_t Centiseconds = (GetMilliseconds() - S->StartTime) / 10;
+    // Mates as xboard shows them: 100000 + N for mate in N moves, -100000 - N for mated in N.
+    const int32_t Mate = MateInMoves(Score);
+    if (Mate != NoMate) Score = Mate > 0 ? 100000 + Mate : -100000 + Mate;
     OutputPrint("%3d %8d %8lld %12lld", S->IterativeDepth.load(), Score, (long long)Centiseconds, (long long)S->Nodes);
     WritePV(S);
     OutputChar('\n');
@@ -34,8 +43,9 @@ void DumpState(TState* S, int32_t Score) {
 void DumpUCIState(TState* S, int32_t Score) {
   const int64_t Time = GetMilliseconds() - S->StartTime;
   const int64_t Nps = Time ? S->Nodes * 1000 / Time : 0;
-  OutputPrint("score cp %d time %lld nodes %lld nps %lld pv", Score, (long long)Time, (long long)S->Nodes,
-              (long long)Nps);
+  const int32_t Mate = MateInMoves(Score);
+  OutputPrint(Mate != NoMate ? "score mate %d" : "score cp %d", Mate != NoMate ? Mate : Score);
+  OutputPrint(" time %lld nodes %lld nps %lld pv", (long long)Time, (long long)S->Nodes, (long long)Nps);
   WritePV(S);
   OutputChar('\n');
   OutputFlush();

@@ -5,5 +5,10 @@
 
 #include "engine/core/State.h"
 
+// A mate score in moves, as the protocols report it: N > 0 mates in N, N < 0 is mated in -N, 0 is mated
+// now; NoMate for any other score.
+constexpr int32_t NoMate = -2147483647 - 1;
+int32_t MateInMoves(int32_t Score);
+
 void DumpState(TState* S, int32_t Score);
 void DumpUCIState(TState* S, int32_t Score);

@@ -20,9 +20,25 @@ constexpr int32_t Unsearched = -2147483647;
 
 inline int64_t NodesNow(const TState* S) { return S->TotalNodes.load(std::memory_order_relaxed); }
 
-// The principal variation: the best move, then exact entries of this search as far as they stay legal.
+// Whether the position the walk has reached ends the game by the fifty-move rule or by its third
+// occurrence, counting the game's positions since the last irreversible move and those of the walk
+// (Walked[0..Count), the last one being this position's).
+bool WalkReachedDraw(const TState* S, const TPosition* P, const uint64_t* Walked, int Count) {
+  if (P->ReversibleMoves >= 100) return true;
+  int Seen = 0;
+  for (int I = 0; I < Count; I++) Seen += Walked[I] == P->Hash;
+  const int H = S->HistoryPly;
+  for (int I = 1; I <= P->ReversibleMoves - Count + 1 && H - I >= 0; I++)
+    Seen += S->HistoryStack[H - I].Hash == P->Hash;
+  return Seen >= 3;
+}
+
+// The principal variation: the best move, then exact entries of this search as far as they stay legal
+// and the game goes on (the table's entries may lead round a repetition for ever).
 void WalkPrincipalVariation(TState* S, const TPosition* Root, TMove BestMove) {
   TPosition Copy = *Root;
+  uint64_t Walked[257];
+  Walked[0] = Root->Hash;
   for (int Index = 0; Index < 256; Index++) {
     const uint64_t Data = TranspositionTablePVProbe(&Copy);
     TMove Move = Data ? TTDataMove(Data) : 0;
@@ -39,6 +55,11 @@ void WalkPrincipalVariation(TState* S, const TPosition* Root, TMove BestMove) {
     S->PV[Index] = Move;
     TUndoMove Undo;
     DoMakeMove(&Copy, Move, &Undo);
+    Walked[Index + 1] = Copy.Hash;
+    if (Index + 1 < 256 && WalkReachedDraw(S, &Copy, Walked, Index + 2)) {
+      S->PV[Index + 1] = 0;
+      return;
+    }
   }
 }
 
@@ -110,7 +131,9 @@ int32_t SearchLaterIterationMove(TSearchStack* Child, TPosition* P, int32_t Dept
 void PublishIteration(TState* S, TPosition* P, int32_t Iteration, const TIteration& It) {
   if (It.TableKind != TTKNone) TranspositionTableStore(P, It.BestMove, It.Alpha, Iteration, It.TableKind, 0);
   WalkPrincipalVariation(S, P, It.BestMove);
-  const TSearchLine Line{It.Alpha, S->PV};
+  // Without a legal move the game is over: lost when in check, else drawn.
+  const int32_t Score = It.Alpha > -InfinityScore ? It.Alpha : IsInCheck(P, P->Side) ? -MateScore : 0;
+  const TSearchLine Line{Score, S->PV};
   HookIterationDone(S, Iteration, &Line, 1);
 }
 

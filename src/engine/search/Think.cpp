@@ -29,6 +29,7 @@ bool DoThink(TState* S) {
   for (auto& Row : S->HistoryHeuristic)
     for (auto& Counter : Row) Counter.store(0, std::memory_order_relaxed);
   S->StartTime = GetMilliseconds();
+  S->PonderHitTime.store(0, std::memory_order_relaxed);
   S->LastPollTime = 0;
   if (TryOpeningBook(S)) {
     S->PV[0] = S->BestMove;
@@ -53,7 +54,9 @@ bool Think(TState* S) {
   if (S->MaxNodes != 0 && S->MaxNodes < S->NodeInterval) S->NodeInterval = S->MaxNodes;
   S->Hint = false;
   const bool Result = DoThink(S);
-  ChargeClock(S, Side, S->StopTime - S->StartTime);
+  // After a ponder hit only the time since the hit was the mover's.
+  const int64_t Hit = S->PonderHitTime.load(std::memory_order_relaxed);
+  ChargeClock(S, Side, S->StopTime - (Hit != 0 ? Hit : S->StartTime));
   return Result;
 }
 

@@ -26,6 +26,11 @@ constexpr int32_t DepthLimitKeptOverTime = 32;
 // Input is polled at most this often, in ms.
 constexpr int64_t PollInterval = 50;
 
+int64_t BudgetStart(const TState* S) {
+  const int64_t Hit = S->PonderHitTime.load(std::memory_order_relaxed);
+  return Hit != 0 ? Hit : S->StartTime;
+}
+
 bool MateIsSettled(const int32_t* BestScores, int32_t Iteration) {
   bool AllLost = true, AllWon = true;
   for (int32_t I = Iteration - MateSettledIterations + 1; I <= Iteration; I++) {
@@ -38,7 +43,7 @@ bool MateIsSettled(const int32_t* BestScores, int32_t Iteration) {
 bool TimeIsUp(const TState* S, const TIterationFacts& F) {
   if (S->InfiniteSearch || S->Hint || (S->MaxDepth >= 1 && S->MaxDepth <= DepthLimitKeptOverTime) || S->MaxNodes > 0)
     return false;
-  const int64_t Elapsed = GetMilliseconds() - S->StartTime;
+  const int64_t Elapsed = GetMilliseconds() - BudgetStart(S);
   if (F.Iteration > EasyMoveAfterIteration && F.BestMove == F.EasyMove) {
     if (F.FirstMoveNodes > F.Nodes * EasyMoveNodeShare / NodeShareWhole &&
         Elapsed > S->MaxThinkTime / EasyMoveBudgetDivisor)
@@ -51,6 +56,9 @@ bool TimeIsUp(const TState* S, const TIterationFacts& F) {
 }
 
 bool LimitReached(const TState* S, int64_t Elapsed, int64_t NodeSlack) {
+  // A ponder search is ended only by the dialogue: a hit, a miss or a stop.
+  if (S->PonderSearch.load(std::memory_order_relaxed)) return false;
+  Elapsed -= BudgetStart(S) - S->StartTime;
   if (S->Hint) return S->MaxThinkTime > 0 && Elapsed > S->MaxThinkTime;
   return (S->MaxThinkTime > 0 && Elapsed >= S->MaxThinkTime) ||
          (S->IterativeDepth > 2 && S->MaxNodes > 0 &&
@@ -191,6 +199,12 @@ void CheckLimitsWhileWaiting(TState* S) {
   // Between two checks the threads count up to a node interval and a batch each.
   const int64_t Slack = 2 * int64_t(S->NodeInterval) + 64 * int64_t(S->ThreadCount);
   if (LimitReached(S, Elapsed, Slack)) S->AbortSearch.exchange(true, std::memory_order_relaxed);
+}
+
+void PonderHit(TState* S) {
+  S->PonderHitTime.store(GetMilliseconds(), std::memory_order_relaxed);
+  S->PonderSearch.store(false, std::memory_order_relaxed);
+  if (S->StopOnPonderHit.load(std::memory_order_relaxed)) S->AbortSearch.store(true, std::memory_order_relaxed);
 }
 
 bool DeepeningShouldEnd(const TState* S, const TIterationFacts& F) {

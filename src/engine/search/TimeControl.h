@@ -40,6 +40,11 @@ void DoCheckForStop(TState* S, bool IsRootThread);
 // did.
 void CheckLimitsWhileWaiting(TState* S);
 
+// A ponder search (PonderSearch set when the think started: no limit of time or nodes ends it) becomes
+// the real think: its budget counts from now, and if the rules that end deepening have already said
+// stop, it stops at once. Called from in-search input.
+void PonderHit(TState* S);
+
 // What the root search knows after a completed iteration, for the rules that end deepening.
 struct TIterationFacts {
   int32_t Iteration;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -81,11 +82,11 @@ TEST_F(ReportLine, UCILineCarriesScoreTimeNodesSpeedAndVariation) {
   S->Nodes = 56789;
   const std::string Line = Printed([&] {
     S->StartTime = GetMilliseconds() - 1234;
-    DumpUCIState(S, -31998);
+    DumpUCIState(S, -1998);
   });
   std::smatch M;
   ASSERT_TRUE(std::regex_match(
-      Line, M, std::regex(R"(score cp -31998 time (\d+) nodes 56789 nps (\d+) pv e2e4 e7e5 g1f3 b8c6\n)")))
+      Line, M, std::regex(R"(score cp -1998 time (\d+) nodes 56789 nps (\d+) pv e2e4 e7e5 g1f3 b8c6\n)")))
       << Line;
   const long long Time = std::stoll(M[1]);
   EXPECT_GE(Time, 1234);
@@ -136,9 +137,47 @@ TEST_F(ReportLine, XBoardLineWithoutVariationEndsAfterTheNodes) {
   SetPV({});
   const std::string Line = Printed([&] {
     S->StartTime = GetMilliseconds();
-    DumpState(S, -31999);
+    DumpState(S, -1999);
   });
-  EXPECT_TRUE(std::regex_match(Line, std::regex(R"( 12   -31999        [01]            0\n)"))) << Line;
+  EXPECT_TRUE(std::regex_match(Line, std::regex(R"( 12    -1999        [01]            0\n)"))) << Line;
+}
+
+// Mates are counted in moves, in each protocol's own form; other scores stay centipawns.
+struct TMateReportCase {
+  int32_t Score;
+  const char* Uci;
+  int32_t XBoard;
+};
+
+const TMateReportCase MateReportCases[] = {
+    {MateScore - 1, "mate 1", 100001},
+    {MateScore - 3, "mate 2", 100002},
+    {MateScore - 5, "mate 3", 100003},
+    {MateMinScore, "mate 500", 100500},
+    {-MateScore, "mate 0", -100000},
+    {-MateScore + 2, "mate -1", -100001},
+    {-MateScore + 4, "mate -2", -100002},
+    {-MateMinScore, "mate -500", -100500},
+    {MateMinScore - 1, "cp 30999", 30999},
+    {-(MateMinScore - 1), "cp -30999", -30999},
+    {0, "cp 0", 0},
+};
+
+TEST_F(ReportLine, MateScoresCountMovesInBothProtocols) {
+  SetPV({});
+  S->Nodes = 0;
+  for (const TMateReportCase& Case : MateReportCases) {
+    EnterFace(S, MUCI);
+    const std::string Uci = Printed([&] { DumpUCIState(S, Case.Score); });
+    EXPECT_EQ(Uci.rfind(std::string("score ") + Case.Uci + " time ", 0), 0u) << Case.Score << ": " << Uci;
+    EnterFace(S, MXBoard);
+    S->DumpState = true;
+    const std::string XBoard = Printed([&] { DumpState(S, Case.Score); });
+    std::istringstream Fields(XBoard);
+    int32_t Depth = 0, Reported = 0;
+    Fields >> Depth >> Reported;
+    EXPECT_EQ(Reported, Case.XBoard) << Case.Score << ": " << XBoard;
+  }
 }
 
 TEST_F(ReportLine, XBoardNumbersWiderThanTheirFieldsAreWrittenInFull) {

@@ -23,20 +23,22 @@ struct TMateCase {
   const char* Name;
   const char* Fen;
   int Depth;
-  int Score;         // from the side to move
-  const char* Line;  // the forced line, first move first
+  int Score;           // from the side to move
+  const char* Report;  // as the info line gives it: moves, not plies
+  const char* Line;    // the forced line, first move first
 };
 
 // Each verified as forced, with the one first move that keeps the shortest mate.
 const TMateCase MateCases[] = {
-    {"BackRankMateInOne", "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 3, 31999, "a1a8"},
-    {"SmotheredMateInOne", "6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1", 3, 31999, "g5f7"},
+    {"BackRankMateInOne", "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 3, 31999, "mate 1", "a1a8"},
+    {"SmotheredMateInOne", "6rk/6pp/8/6N1/8/8/8/6K1 w - - 0 1", 3, 31999, "mate 1", "g5f7"},
     // Qg8+ Rxg8 Nf7#.
-    {"QueenSacrificeMateInTwo", "r6k/6pp/7N/8/8/1Q6/8/6K1 w - - 0 1", 5, 31997, "b3g8 a8g8 h6f7"},
+    {"QueenSacrificeMateInTwo", "r6k/6pp/7N/8/8/1Q6/8/6K1 w - - 0 1", 5, 31997, "mate 2", "b3g8 a8g8 h6f7"},
     // Philidor's legacy: Nh6+ Kh8 Qg8+ Rxg8 Nf7# (Kf8 allows Qf7# at once).
-    {"PhilidorsLegacyMateInThree", "r5k1/5Npp/8/8/2Q5/8/8/6K1 w - - 0 1", 6, 31995, "f7h6 g8h8 c4g8 a8g8 h6f7"},
+    {"PhilidorsLegacyMateInThree", "r5k1/5Npp/8/8/2Q5/8/8/6K1 w - - 0 1", 6, 31995, "mate 3",
+     "f7h6 g8h8 c4g8 a8g8 h6f7"},
     // The only move, Kb8, walks into Rh8#.
-    {"MatedInOne", "k7/8/1K6/8/8/8/8/7R b - - 0 1", 4, -31998, "a8b8 h1h8"},
+    {"MatedInOne", "k7/8/1K6/8/8/8/8/7R b - - 0 1", 4, -31998, "mate -1", "a8b8 h1h8"},
 };
 
 void PrintTo(const TMateCase& Case, std::ostream* Out) { *Out << Case.Fen; }
@@ -57,6 +59,7 @@ TEST_P(SearchMates, ReportsTheMateDistanceAndPlaysTheMatingLine) {
   const TInfoLine* Last = LastComplete(R.Infos);
   ASSERT_NE(Last, nullptr) << R.Output;
   EXPECT_EQ(Last->Score, Case.Score) << Last->Text;
+  EXPECT_EQ(Last->ScoreText, Case.Report) << Last->Text;
   // The variation comes from exact table entries, so it may stop early, but what it shows is the mate.
   ASSERT_FALSE(Last->PV.empty());
   ASSERT_LE(Last->PV.size(), Line.size()) << Last->Text;

@@ -107,7 +107,8 @@ inline std::vector<std::string> Words(const std::string& Text) {
 struct TInfoLine {
   bool Complete = false;
   int Depth = 0;
-  int Score = 0;
+  int Score = 0;          // in the engine's units: a mate report is turned back into its score
+  std::string ScoreText;  // as reported: "cp 25", "mate 3", "mate -2"
   long long Time = 0, Nodes = 0, Nps = 0;
   std::vector<std::string> PV;
   std::string Text;
@@ -117,7 +118,7 @@ struct TInfoLine {
 // like a report but has neither form fails the test.
 inline std::vector<TInfoLine> InfoLines(const std::string& Output, std::vector<std::string>* Others = nullptr) {
   static const std::regex Complete(
-      R"(info depth (\d+) score cp (-?\d+) time (\d+) nodes (\d+) nps (\d+) pv((?: [a-h][1-8][a-h][1-8][qrbn]?)*))");
+      R"(info depth (\d+) score ((cp|mate) (-?\d+)) time (\d+) nodes (\d+) nps (\d+) pv((?: [a-h][1-8][a-h][1-8][qrbn]?)*))");
   static const std::regex Bare(R"(info depth (\d+) )");
   std::vector<TInfoLine> Result;
   for (const std::string& Line : Lines(Output)) {
@@ -127,11 +128,13 @@ inline std::vector<TInfoLine> InfoLines(const std::string& Output, std::vector<s
     if (std::regex_match(Line, M, Complete)) {
       Info.Complete = true;
       Info.Depth = std::stoi(M[1]);
-      Info.Score = std::stoi(M[2]);
-      Info.Time = std::stoll(M[3]);
-      Info.Nodes = std::stoll(M[4]);
-      Info.Nps = std::stoll(M[5]);
-      std::istringstream Moves(M[6].str());
+      Info.ScoreText = M[2];
+      const int Value = std::stoi(M[4]);
+      Info.Score = M[3] == "cp" ? Value : Value > 0 ? MateScore - 2 * Value + 1 : -MateScore - 2 * Value;
+      Info.Time = std::stoll(M[5]);
+      Info.Nodes = std::stoll(M[6]);
+      Info.Nps = std::stoll(M[7]);
+      std::istringstream Moves(M[8].str());
       for (std::string Move; Moves >> Move;) Info.PV.push_back(Move);
       Result.push_back(Info);
     } else if (std::regex_match(Line, M, Bare)) {

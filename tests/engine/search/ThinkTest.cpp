@@ -33,8 +33,13 @@ struct TGameSnapshot {
 };
 
 TEST(ThinkExecute, SideWithoutMovesGetsNoMoveAndTheGameStands) {
-  for (const char* Fen : {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",  // mated
-                          "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {                              // stalemated
+  struct TCase {
+    const char* Fen;
+    const char* Score;
+  };
+  for (const TCase Case : {TCase{"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", "mate 0"},
+                           TCase{"7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "cp 0"}}) {  // mated, stalemated
+    const char* Fen = Case.Fen;
     SCOPED_TRACE(Fen);
     for (int Mode : {MNone, MUCI}) {
       TState* S = TestStateWith(Fen);
@@ -54,7 +59,7 @@ TEST(ThinkExecute, SideWithoutMovesGetsNoMoveAndTheGameStands) {
       EXPECT_EQ(S->BestMove, 0u);
       EXPECT_TRUE(TGameSnapshot(S) == Before);
       std::vector<std::string> Others;
-      InfoLines(Output, &Others);
+      for (const TInfoLine& Info : InfoLines(Output, &Others)) EXPECT_EQ(Info.ScoreText, Case.Score) << Info.Text;
       // Only the dialogue's answer, which says there is no move.
       if (Mode == MNone) {
         EXPECT_EQ(Output, "");
