@@ -83,6 +83,8 @@ void SetStateDefaults(TState* S) {
   S->Quit = false;
   S->Mode = MNone;
   S->Hooks = nullptr;
+  S->MultiPV = 1;
+  S->SearchMovesCount = 0;
 }
 
 bool InitState(TState* S) {

@@ -134,18 +134,32 @@ class UciDialogue : public ::testing::Test {
         Line, Patience(20s), Seen));
   }
 
+  // The reply to "uci": identity, then the options in their order, each with the value in force.
+  void ExpectIdentity(bool Sleeping, bool Fast, const std::string& Hash = "[0-9]+", bool Ponder = false,
+                      int MultiPV = 1) {
+    const int N = UsableProcessorCount();
+    const auto Check = [](bool On) { return std::string(On ? "true" : "false"); };
+    EXPECT_EQ(Next(), "id name Talvarind 1.00.2012.04.10.0112");
+    EXPECT_EQ(Next(), "id author Yorvane 'Kesk' Drummelt");
+    EXPECT_EQ(Next(), "option name Threads type spin default " + std::to_string(N) + " min 1 max " + std::to_string(N));
+    EXPECT_EQ(Next(), "option name ThreadSleeping type check default " + Check(Sleeping));
+    EXPECT_EQ(Next(), "option name FastEval type check default " + Check(Fast));
+    const std::string HashLine = Next();
+    EXPECT_TRUE(
+        std::regex_match(HashLine, std::regex("option name Hash type spin default " + Hash + " min 1 max [0-9]+")))
+        << HashLine;
+    EXPECT_EQ(Next(), "option name Clear Hash type button");
+    EXPECT_EQ(Next(), "option name Ponder type check default " + Check(Ponder));
+    EXPECT_EQ(Next(), "option name MultiPV type spin default " + std::to_string(MultiPV) + " min 1 max 256");
+    EXPECT_EQ(Next(), "uciok");
+  }
+
   TEngineProcess Engine;
 };
 
 TEST_F(UciDialogue, IdentifiesItselfAndItsOptions) {
-  const int N = UsableProcessorCount();
   Engine.Send("uci");
-  EXPECT_EQ(Next(), "id name Talvarind 1.00.2012.04.10.0112");
-  EXPECT_EQ(Next(), "id author Yorvane 'Kesk' Drummelt");
-  EXPECT_EQ(Next(), "option name Threads type spin default " + std::to_string(N) + " min 1 max " + std::to_string(N));
-  EXPECT_EQ(Next(), "option name ThreadSleeping type check default false");
-  EXPECT_EQ(Next(), "option name FastEval type check default false");
-  EXPECT_EQ(Next(), "uciok");
+  ExpectIdentity(false, false, "1024");
   Engine.Send("isready");
   EXPECT_EQ(Next(), "readyok");
 
@@ -156,21 +170,37 @@ TEST_F(UciDialogue, IdentifiesItselfAndItsOptions) {
     Engine.Send("setoption name ThreadSleeping value true");
     Engine.Send("setoption name FastEval value true");
     Engine.Send("uci");
-    EXPECT_EQ(Next(), "id name Talvarind 1.00.2012.04.10.0112");
-    EXPECT_EQ(Next(), "id author Yorvane 'Kesk' Drummelt");
-    EXPECT_EQ(Next(), "option name Threads type spin default " + std::to_string(N) + " min 1 max " + std::to_string(N));
-    EXPECT_EQ(Next(), "option name ThreadSleeping type check default true");
-    EXPECT_EQ(Next(), "option name FastEval type check default true");
-    EXPECT_EQ(Next(), "uciok");
+    ExpectIdentity(true, true);
   }
   // Only the exact word "true" switches an option on.
   Engine.Send("setoption name FastEval value TRUE");
   Engine.Send("setoption name ThreadSleeping value True");
   Engine.Send("uci");
-  std::vector<std::string> Lines;
-  for (int I = 0; I < 6; I++) Lines.push_back(Next());
-  EXPECT_EQ(Lines[3], "option name ThreadSleeping type check default false");
-  EXPECT_EQ(Lines[4], "option name FastEval type check default false");
+  ExpectIdentity(false, false);
+
+  // The new options, each set and then shown: spins held within their bounds, a word that is no number
+  // ignored.
+  struct TSetting {
+    const char* Line;
+    const char* Hash;
+    bool Ponder;
+    int MultiPV;
+  };
+  for (const TSetting& Set : {TSetting{"setoption name MultiPV value 3", "[0-9]+", false, 3},
+                              TSetting{"setoption name MultiPV value 1000", "[0-9]+", false, 256},
+                              TSetting{"setoption name MultiPV value 0", "[0-9]+", false, 1},
+                              TSetting{"setoption name MultiPV value many", "[0-9]+", false, 1},
+                              TSetting{"setoption name Ponder value true", "[0-9]+", true, 1},
+                              TSetting{"setoption name Ponder value false", "[0-9]+", false, 1},
+                              TSetting{"setoption name Hash value 100", "64", false, 1},
+                              TSetting{"setoption name Hash value 0", "1", false, 1},
+                              TSetting{"setoption name Hash value lots", "1", false, 1},
+                              TSetting{"setoption name Clear Hash", "1", false, 1}}) {
+    SCOPED_TRACE(Set.Line);
+    Engine.Send(Set.Line);
+    Engine.Send("uci");
+    ExpectIdentity(false, false, Set.Hash, Set.Ponder, Set.MultiPV);
+  }
 
   // With threads asked down to none, the search still runs (on one thread), and sleeping idle threads
   // are woken for it.
@@ -253,13 +283,16 @@ TEST_F(UciDialogue, IsReadyWaitsForTheSearch) {
   std::vector<std::string> During;
   AwaitDepth(2, &During);
   Engine.Send("isready");
-  // Everything during the search is info lines; "isready" is consumed by the search without reply.
+  // Answered at once, while the search goes on: after it, info lines only, whole ones, and a deeper one.
   std::string Line;
-  const auto Until = Clock::now() + 500ms;
-  while (Clock::now() < Until && Engine.ReadLine(Line, 50ms)) During.push_back(Line);
+  ASSERT_TRUE(Engine.ReadUntil([](const std::string& L) { return L == "readyok"; }, Line, Patience(5s), &During));
+  if (!During.empty() && During.back() == "readyok") During.pop_back();
+  ASSERT_FALSE(During.empty());
   for (const std::string& L : During) EXPECT_EQ(L.rfind("info depth ", 0), 0u) << L;
+  std::vector<std::string> After;
+  AwaitDepth(std::stoi(During.back().substr(11)) + 1, &After);
   Engine.Send("stop");
-  const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Clock::now(), During);
+  const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Clock::now(), After);
   ExpectConsistent(Answer);
   for (const std::string& L : Answer.Lines) EXPECT_NE(L, "readyok");
   Engine.Send("isready");
@@ -326,7 +359,7 @@ TEST_F(UciDialogue, EndlessSearchWithoutALegalMoveAnswersOnlyAfterStop) {
   EXPECT_FALSE(Engine.ReadUntilPrefix("bestmove", Line, 300ms, &Seen)) << Dump(Seen);
   Engine.Send("stop");
   ASSERT_TRUE(Engine.ReadUntilPrefix("bestmove", Line, Patience(5s), &Seen)) << Dump(Seen);
-  EXPECT_EQ(Line, "bestmove 0000");
+  EXPECT_EQ(Line, "bestmove (none)");
   Sync();
 }
 

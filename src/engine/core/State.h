@@ -56,6 +56,10 @@ constexpr size_t TranspositionTableBytesFor(uint64_t Entries) {
 }
 
 // The root search stack runs from index -2 to the last game entry plus a full search path above it.
+// The most lines a think reports, and the moves kept of each line's variation after the first.
+constexpr int MaxMultiPV = 256;
+constexpr int MaxLinePV = 64;
+
 constexpr int SearchStackLow = -2;
 constexpr int SearchStackHigh = MaxGameMoves + MaxPly + 2;
 constexpr int SearchStackEntries = SearchStackHigh - SearchStackLow + 1;
@@ -89,6 +93,12 @@ struct TState {
   int64_t TimeLeft[2];
   int32_t MovesLeft[2];
   TMove PV[256];
+  // The root moves a think may choose from (none: all of them), and how many best lines it reports,
+  // each after the first with its variation in LinePVs.
+  int32_t SearchMovesCount;
+  TMove SearchMoves[256];
+  int32_t MultiPV;
+  TMove LinePVs[MaxMultiPV - 1][MaxLinePV];
   int64_t MaxTime;
   int64_t ExtraTime;
   int64_t LastPollTime;

@@ -9,10 +9,10 @@
 namespace {
 
 // Appends " move" for each move of the principal variation, up to its first 0 word.
-void WritePV(const TState* S) {
+void WritePV(const TMove* PV) {
   char Move[8];
-  for (int I = 0; I < 256 && S->PV[I]; I++) {
-    MoveToChars(S->PV[I], Move);
+  for (int I = 0; I < 256 && PV[I]; I++) {
+    MoveToChars(PV[I], Move);
     OutputChar(' ');
     OutputWrite(Move);
   }
@@ -33,20 +33,20 @@ void DumpState(TState* S, int32_t Score) {
     const int32_t Mate = MateInMoves(Score);
     if (Mate != NoMate) Score = Mate > 0 ? 100000 + Mate : -100000 + Mate;
     OutputPrint("%3d %8d %8lld %12lld", S->IterativeDepth.load(), Score, (long long)Centiseconds, (long long)S->Nodes);
-    WritePV(S);
+    WritePV(S->PV);
     OutputChar('\n');
   }
   OutputFlush();
   S->Dumped = true;
 }
 
-void DumpUCIState(TState* S, int32_t Score) {
+void DumpUCIState(TState* S, int32_t Score, const TMove* PV) {
   const int64_t Time = GetMilliseconds() - S->StartTime;
   const int64_t Nps = Time ? S->Nodes * 1000 / Time : 0;
   const int32_t Mate = MateInMoves(Score);
   OutputPrint(Mate != NoMate ? "score mate %d" : "score cp %d", Mate != NoMate ? Mate : Score);
   OutputPrint(" time %lld nodes %lld nps %lld pv", (long long)Time, (long long)S->Nodes, (long long)Nps);
-  WritePV(S);
+  WritePV(PV ? PV : S->PV);
   OutputChar('\n');
   OutputFlush();
 }

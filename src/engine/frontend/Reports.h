@@ -11,4 +11,5 @@ constexpr int32_t NoMate = -2147483647 - 1;
 int32_t MateInMoves(int32_t Score);
 
 void DumpState(TState* S, int32_t Score);
-void DumpUCIState(TState* S, int32_t Score);
+// The rest of an info line after "info depth D [multipv K] ", with PV's variation (S->PV when null).
+void DumpUCIState(TState* S, int32_t Score, const TMove* PV = nullptr);

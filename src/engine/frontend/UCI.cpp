@@ -1,5 +1,6 @@
 #include "engine/frontend/UCI.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -9,6 +10,7 @@
 #include "engine/frontend/Reports.h"
 #include "engine/frontend/Settings.h"
 #include "engine/frontend/Words.h"
+#include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
 #include "engine/platform/Memory.h"
@@ -17,6 +19,7 @@
 #include "engine/platform/Version.h"
 #include "engine/search/Think.h"
 #include "engine/search/TimeControl.h"
+#include "engine/search/TransTable.h"
 
 namespace {
 
@@ -30,12 +33,87 @@ struct TGoClock {
   int32_t MoveTime = 0;
 };
 
+// The options "uci" lists and "setoption" sets, in the order they are listed.
+enum class TOptionType { Spin, Check, Button };
+
+struct TUciOption {
+  const char* Name;
+  TOptionType Type;
+  // The value shown as the default (the one in force), and a spin's bounds.
+  int64_t (*Default)(const TState* S);
+  int64_t Min;
+  int64_t (*Max)(const TState* S);
+  // What a change does, given the words after "value".
+  void (*Change)(TState* S, const std::string& Value);
+};
+
+// A spin's new value, held within its bounds; false for a word that is no number, which changes nothing.
+bool SpinValue(int64_t Min, int64_t Max, const std::string& Value, int64_t& Number) {
+  if (!ReadNumber(Value, Number)) return false;
+  if (Number < Min) Number = Min;
+  if (Number > Max) Number = Max;
+  return true;
+}
+
+void ChangeHash(TState* S, const std::string& Value) {
+  int64_t Megabytes;
+  if (!SpinValue(1, MaxHashMegabytes(), Value, Megabytes)) return;
+  // Interfaces send the size at every start: the same size keeps the table, and what it holds.
+  const int64_t Before = TranspositionTableMegabytes(S);
+  if (int64_t(TranspositionTableEntriesFor(Megabytes) * TranspositionTableItemBytes >> 20) == Before) return;
+  switch (TranspositionTableResize(S, Megabytes)) {
+    case TTableSizing::Done: return;
+    case TTableSizing::MoreThanMemory:
+      OutputPrint("info string Hash %lld MiB is more than this machine's memory; the table stays at %lld MiB\n",
+                  (long long)Megabytes, (long long)Before);
+      return;
+    case TTableSizing::CannotAllocate:
+      OutputPrint("info string Hash %lld MiB cannot be allocated; the table stays at %lld MiB\n", (long long)Megabytes,
+                  (long long)Before);
+      return;
+  }
+}
+
+void ChangeMultiPV(TState* S, const std::string& Value) {
+  int64_t Lines;
+  if (SpinValue(1, MaxMultiPV, Value, Lines)) S->MultiPV = int32_t(Lines);
+}
+
+const TUciOption Options[] = {
+    // Any number: the thread settings bound it.
+    {"Threads", TOptionType::Spin, [](const TState* S) { return int64_t(S->ThreadCount); }, 1,
+     [](const TState* S) { return int64_t(S->ThreadCount); },
+     [](TState* S, const std::string& V) { SetThreadLimit(S, ToNumber(V, S->MaxThreadCount)); }},
+    {"ThreadSleeping", TOptionType::Check, [](const TState* S) { return int64_t(S->UseThreadSleeping.load()); }, 0,
+     nullptr, [](TState* S, const std::string& V) { S->UseThreadSleeping = V == "true"; }},
+    {"FastEval", TOptionType::Check, [](const TState* S) { return int64_t(S->UseFastEval); }, 0, nullptr,
+     [](TState* S, const std::string& V) { S->UseFastEval = V == "true"; }},
+    {"Hash", TOptionType::Spin, [](const TState* S) { return TranspositionTableMegabytes(S); }, 1,
+     [](const TState*) { return MaxHashMegabytes(); }, ChangeHash},
+    {"Clear Hash", TOptionType::Button, nullptr, 0, nullptr,
+     [](TState* S, const std::string&) { TranspositionTableClear(S); }},
+    // The interface may ponder: a think on the engine's clock may then plan on the time pondering saves.
+    {"Ponder", TOptionType::Check, [](const TState* S) { return int64_t(S->Pondering); }, 0, nullptr,
+     [](TState* S, const std::string& V) { S->Pondering = V == "true"; }},
+    {"MultiPV", TOptionType::Spin, [](const TState* S) { return int64_t(S->MultiPV); }, 1,
+     [](const TState*) { return int64_t(MaxMultiPV); }, ChangeMultiPV},
+};
+
 void Identify(const TState* S) {
   OutputPrint("id name Talvarind %s\n", VersionString().c_str());
   OutputPrint("id author Yorvane 'Kesk' Drummelt\n");
-  OutputPrint("option name Threads type spin default %d min 1 max %d\n", S->ThreadCount, S->ThreadCount);
-  OutputPrint("option name ThreadSleeping type check default %s\n", S->UseThreadSleeping ? "true" : "false");
-  OutputPrint("option name FastEval type check default %s\n", S->UseFastEval ? "true" : "false");
+  for (const TUciOption& O : Options) {
+    switch (O.Type) {
+      case TOptionType::Spin:
+        OutputPrint("option name %s type spin default %lld min %lld max %lld\n", O.Name, (long long)O.Default(S),
+                    (long long)O.Min, (long long)O.Max(S));
+        break;
+      case TOptionType::Check:
+        OutputPrint("option name %s type check default %s\n", O.Name, O.Default(S) ? "true" : "false");
+        break;
+      case TOptionType::Button: OutputPrint("option name %s type button\n", O.Name); break;
+    }
+  }
   OutputPrint("uciok\n");
 }
 
@@ -55,12 +133,11 @@ void SetOption(TState* S, std::string Line) {
       Value += NextWord(Line);
     }
   }
-  if (Name == "Threads") {
-    SetThreadLimit(S, ToNumber(Value, S->MaxThreadCount));
-  } else if (Name == "ThreadSleeping") {
-    S->UseThreadSleeping = Value == "true";
-  } else if (Name == "FastEval") {
-    S->UseFastEval = Value == "true";
+  for (const TUciOption& O : Options) {
+    if (Name == O.Name) {
+      O.Change(S, Value);
+      return;
+    }
   }
 }
 
@@ -107,43 +184,58 @@ void SetUpPosition(TState* S, std::string Line) {
   }
 }
 
-// What "stop", "quit" or the end of input would have done to a search still running.
-void WaitForStop(TState* S) {
-  while (!S->AbortSearch.load(std::memory_order_relaxed)) {
+// The "go" being answered: whether it asked for an endless search.
+bool InfiniteGo = false;
+
+// A search that ended by itself waits, before it answers, for what the interface must send first: "stop"
+// after "go infinite", "ponderhit" or "stop" after "go ponder" ("quit" and the end of input too).
+void WaitForLeaveToAnswer(TState* S) {
+  while (!S->AbortSearch.load(std::memory_order_relaxed) &&
+         (InfiniteGo || S->PonderSearch.load(std::memory_order_relaxed))) {
     if (InputAvailable()) ProcessUCIInputWhileSearch(S);
     else SleepMilliseconds(1);
   }
 }
 
-// The "go" being answered: whether it asked for an endless search.
-bool InfiniteGo = false;
-
 void InSearchInput(TState* S) {
   if (InputAvailable()) ProcessUCIInputWhileSearch(S);
 }
 
-// The head of the info line goes out when the iteration starts; the rest when it is done.
+// The head of the info line goes out when the iteration starts and the rest when it is done, unless a
+// "readyok" had to go out between them: then the head ends its own line and the whole line follows.
+std::atomic<bool> HeadOpen{false};
+
+void EndOpenHead() {
+  if (HeadOpen.exchange(false, std::memory_order_relaxed)) OutputChar('\n');
+}
+
 void IterationStarted(TState*, int32_t Iteration) {
   OutputPrint("info depth %d ", Iteration);
   OutputFlush();
+  HeadOpen.store(true, std::memory_order_relaxed);
 }
 
-void IterationDone(TState* S, int32_t, const TSearchLine* Lines, int32_t) {
-  DumpUCIState(S, Lines[0].Score);
+void IterationDone(TState* S, int32_t Iteration, const TSearchLine* Lines, int32_t Count) {
+  const bool Several = S->MultiPV > 1;
+  for (int32_t K = 0; K < Count; K++) {
+    if (K > 0 || !HeadOpen.exchange(false, std::memory_order_relaxed)) OutputPrint("info depth %d ", Iteration);
+    if (Several) OutputPrint("multipv %d ", K + 1);
+    DumpUCIState(S, Lines[K].Score, Lines[K].PV);
+  }
   OutputFlush();
 }
 
 // A stopped iteration leaves its head on a line of its own.
 void IterationStopped(TState*, int32_t) {
-  OutputChar('\n');
+  EndOpenHead();
   OutputFlush();
 }
 
 void Answer(TState* S, TMove Move) {
+  WaitForLeaveToAnswer(S);
   if (Move == 0) {
-    // Mated or stalemated: interfaces wait for "bestmove" all the same, after their "stop" in an endless search.
-    if (InfiniteGo) WaitForStop(S);
-    OutputPrint("bestmove 0000\n");
+    // Mated or stalemated.
+    OutputPrint("bestmove (none)\n");
     return;
   }
   const std::string Best = MoveToString(Move);
@@ -161,12 +253,24 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
   S->MaxNodes = 0;
   Clock.Limit = TTimeLimit::None;
   bool Infinite = false;
+  S->SearchMovesCount = 0;
+  S->PonderSearch = false;
   Trim(Line);
   while (!Line.empty()) {
     const std::string Word = NextWord(Line);
     Trim(Line);
     if (Word == "ponder") {
       S->Pondering = true;
+      S->PonderSearch = true;
+    } else if (Word == "searchmoves") {
+      // Moves up to the first word that is no legal move here; none at all leaves every move.
+      while (!Line.empty() && S->SearchMovesCount < 256) {
+        std::string Rest = Line;
+        const TMove Move = ParseMove(S, NextWord(Rest));
+        if (Move == 0 || !IsLegalWithEnhancedCheck(&S->Position, Move)) break;
+        S->SearchMoves[S->SearchMovesCount++] = Move;
+        Line = Rest;
+      }
     } else if (Word == "wtime" || Word == "btime") {
       Clock.Time[Word[0] == 'b'] = NextNumber(Line, 0);
       Clock.Limit = TTimeLimit::Clock;
@@ -200,6 +304,8 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
   // is still the answer the interface waits for.
   InfiniteGo = Infinite;
   ThinkAndExecute(S);
+  S->SearchMovesCount = 0;
+  S->PonderSearch = false;
 }
 
 }  // namespace
@@ -223,9 +329,15 @@ void ProcessUCIInputWhileSearch(TState* S) {
     S->AbortSearch = true;
     S->Quit = true;
   } else if (Line == "stop") {
+    S->PonderSearch = false;
     S->AbortSearch = true;
   } else if (Line == "ponderhit") {
-    S->PonderSearch = false;
+    PonderHit(S);
+  } else if (Line == "isready") {
+    // The search goes on; the interface only wants to know the engine is alive.
+    EndOpenHead();
+    OutputPrint("readyok\n");
+    OutputFlush();
   }
 }
 

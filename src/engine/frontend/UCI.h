@@ -14,6 +14,6 @@ void SetUpUCIPosition(TState* S, std::string Words);
 
 // The dialogue's side of a think: the info lines, the in-search commands, the "bestmove" answer.
 extern const TSearchHooks UciHooks;
-// Reads and acts on at most one line during a search: "stop", "quit" and "ponderhit"; anything else is
-// dropped.
+// Reads and acts on at most one line during a search: "stop", "quit", "ponderhit" and "isready";
+// anything else is dropped.
 void ProcessUCIInputWhileSearch(TState* S);

@@ -35,29 +35,30 @@ bool WalkReachedDraw(const TState* S, const TPosition* P, const uint64_t* Walked
 
 // The principal variation: the best move, then exact entries of this search as far as they stay legal
 // and the game goes on (the table's entries may lead round a repetition for ever).
-void WalkPrincipalVariation(TState* S, const TPosition* Root, TMove BestMove) {
+// PV holds Capacity moves and ends at its first 0 word, if it is shorter.
+void WalkPrincipalVariation(const TState* S, const TPosition* Root, TMove BestMove, TMove* PV, int Capacity) {
   TPosition Copy = *Root;
   uint64_t Walked[257];
   Walked[0] = Root->Hash;
-  for (int Index = 0; Index < 256; Index++) {
+  for (int Index = 0; Index < Capacity; Index++) {
     const uint64_t Data = TranspositionTablePVProbe(&Copy);
     TMove Move = Data ? TTDataMove(Data) : 0;
     if (Index == 0) Move = BestMove;
     if (!Data || !Move || !IsLegalWithEnhancedCheck(&Copy, Move)) {
       if (Index == 0) {
-        S->PV[0] = BestMove;
-        S->PV[1] = 0;
+        PV[0] = BestMove;
+        PV[1] = 0;
       } else {
-        S->PV[Index] = 0;
+        PV[Index] = 0;
       }
       return;
     }
-    S->PV[Index] = Move;
+    PV[Index] = Move;
     TUndoMove Undo;
     DoMakeMove(&Copy, Move, &Undo);
     Walked[Index + 1] = Copy.Hash;
-    if (Index + 1 < 256 && WalkReachedDraw(S, &Copy, Walked, Index + 2)) {
-      S->PV[Index + 1] = 0;
+    if (Index + 1 < Capacity && WalkReachedDraw(S, &Copy, Walked, Index + 2)) {
+      PV[Index + 1] = 0;
       return;
     }
   }
@@ -127,14 +128,49 @@ int32_t SearchLaterIterationMove(TSearchStack* Child, TPosition* P, int32_t Dept
   return -Search(Child, NTPV, P, Depth, 1, -InfinityScore, -BestScore, true);
 }
 
-// A settled iteration: stored at the root, its variation walked and reported.
-void PublishIteration(TState* S, TPosition* P, int32_t Iteration, const TIteration& It) {
+// The number of lines a think reports, within the list's count (at least one).
+int32_t LinesWanted(const TState* S, int32_t Count) {
+  const int32_t Wanted = S->MultiPV < 1 ? 1 : S->MultiPV > MaxMultiPV ? MaxMultiPV : S->MultiPV;
+  return Count < Wanted ? (Count < 1 ? 1 : Count) : Wanted;
+}
+
+// The root moves a think may play: all, or those "go searchmoves" named.
+bool MayPlay(const TState* S, TMove Move) {
+  if (S->SearchMovesCount == 0) return true;
+  for (int32_t I = 0; I < S->SearchMovesCount; I++)
+    if (S->SearchMoves[I] == Move) return true;
+  return false;
+}
+
+// A settled iteration: stored at the root, its variations walked and reported, best first.
+void PublishIteration(TState* S, TPosition* P, int32_t Iteration, const TIteration& It, const TRootMoves& List) {
   if (It.TableKind != TTKNone) TranspositionTableStore(P, It.BestMove, It.Alpha, Iteration, It.TableKind, 0);
-  WalkPrincipalVariation(S, P, It.BestMove);
+  WalkPrincipalVariation(S, P, It.BestMove, S->PV, 256);
   // Without a legal move the game is over: lost when in check, else drawn.
   const int32_t Score = It.Alpha > -InfinityScore ? It.Alpha : IsInCheck(P, P->Side) ? -MateScore : 0;
-  const TSearchLine Line{Score, S->PV};
-  HookIterationDone(S, Iteration, &Line, 1);
+  TSearchLine Lines[MaxMultiPV];
+  Lines[0] = {Score, S->PV};
+  const int32_t Count = LinesWanted(S, List.Count);
+  if (Count > 1) {
+    // The best Count moves by score, the earlier in the list first among equals: the first is the best
+    // move, whose line is already walked. Their scores are exact (see Bound).
+    int32_t Order[256];
+    for (int32_t I = 0; I < List.Count; I++) {
+      int32_t J = I;
+      for (; J > 0 && List.Scores[Order[J - 1]] < List.Scores[I]; J--) Order[J] = Order[J - 1];
+      Order[J] = I;
+    }
+    int32_t Line = 1;
+    for (int32_t I = 0; I < List.Count && Line < Count; I++) {
+      const TMove Move = List.Moves[Order[I]];
+      if (Move == It.BestMove) continue;
+      TMove* PV = S->LinePVs[Line - 1];
+      PV[MaxLinePV - 1] = 0;
+      WalkPrincipalVariation(S, P, Move, PV, MaxLinePV - 1);
+      Lines[Line++] = {List.Scores[Order[I]], PV};
+    }
+  }
+  HookIterationDone(S, Iteration, Lines, Count);
 }
 
 }  // namespace
@@ -156,6 +192,8 @@ struct TRootSearch {
   // move stalemated, or a promotion just played.
   bool ExtendAll = false;
   bool RulesSaidStop = false;
+  // Every legal root move, also those "go searchmoves" leaves out: one alone ends deepening early.
+  int32_t LegalMoves = 0;
 
   TRootSearch(TState* State, TPosition* Position) : S(State), P(Position) {
     S->Generation = (S->Generation + 1) & 255;
@@ -209,6 +247,11 @@ struct TRootSearch {
       Root->CurrentMove = Move;
       TUndoMove Undo;
       if (!MakeLegalMove(P, Move, &Undo)) continue;
+      LegalMoves++;
+      if (!MayPlay(S, Move)) {
+        DoUndoMove(P, &Undo);
+        continue;
+      }
       const int32_t Index = List.Count++;
       List.Moves[Index] = Move;
       const int64_t Before = NodesNow(S);
@@ -216,6 +259,24 @@ struct TRootSearch {
       DoUndoMove(P, &Undo);
       if (Record(Index, Score, NodesNow(S) - Before) || List.Count >= 256) break;
     }
+  }
+
+  // The score a later move must beat to be among the lines reported: the best so far, or with several
+  // lines the worst of the best ones so far. A move that beats it is searched again with the window
+  // above it, so every reported score is exact; one that does not is not reported.
+  int32_t Bound(int32_t Searched) const {
+    const int32_t Lines = LinesWanted(S, List.Count);
+    if (Lines == 1) return It.BestScore;
+    if (Searched < Lines) return -InfinityScore;
+    int32_t Best[MaxMultiPV];
+    int32_t Kept = 0;
+    for (int32_t I = 0; I < Searched; I++) {
+      int32_t J = Kept < Lines ? Kept++ : Lines;
+      for (; J > 0 && Best[J - 1] < List.Scores[I]; J--)
+        if (J < Lines) Best[J] = Best[J - 1];
+      if (J < Lines) Best[J] = List.Scores[I];
+    }
+    return Best[Lines - 1];
   }
 
   void LaterIteration(int32_t Iteration) {
@@ -234,7 +295,7 @@ struct TRootSearch {
       DoMakeMove(P, List.Moves[I], &Undo);
       const int32_t Depth = (Iteration - 1) * OnePly + (ExtendAll || MoverHasPawnOnSeventh(P) ? OnePly : 0);
       const int64_t Before = NodesNow(S);
-      const int32_t Score = SearchLaterIterationMove(Child, P, Depth, It.BestScore);
+      const int32_t Score = SearchLaterIterationMove(Child, P, Depth, Bound(I));
       DoUndoMove(P, &Undo);
       if (Record(I, Score, NodesNow(S) - Before)) break;
     }
@@ -246,7 +307,7 @@ struct TRootSearch {
     BestScores[Iteration] = It.Alpha;
     if (!RulesSaidStop) {
       const TIterationFacts Facts{
-          Iteration, List.Count, BestScores, It.BestMove, EasyMove, List.Count > 0 ? List.Nodes[0] : 0, It.Nodes};
+          Iteration, LegalMoves, BestScores, It.BestMove, EasyMove, List.Count > 0 ? List.Nodes[0] : 0, It.Nodes};
       RulesSaidStop = DeepeningShouldEnd(S, Facts);
     }
     if (RulesSaidStop) {
@@ -281,7 +342,7 @@ TMove SearchRoot(TState* S, TPosition* P) {
       break;
     }
     if (R.It.BestMove) Result = R.It.BestMove;
-    PublishIteration(S, P, Iteration, R.It);
+    PublishIteration(S, P, Iteration, R.It, R.List);
     if (!R.Deepen(Iteration)) break;
   }
   P->FirstRootMove = false;

@@ -261,8 +261,8 @@ TEST_F(UciState, GoTimeModes) {
   EXPECT_EQ(S->MaxThinkTime, 100 * 15 / 16 - 50);
 }
 
-TEST_F(UciState, GoWithoutALegalMoveAnswersTheNullMove) {
-  // Interfaces wait for "bestmove" after every "go"; a mated or stalemated side has only the null move.
+TEST_F(UciState, GoWithoutALegalMoveAnswersNone) {
+  // Interfaces wait for "bestmove" after every "go"; a mated or stalemated side has none to give.
   const std::string Mated = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
   const std::string Stalemated = "7k/8/6QK/8/8/8/8/8 b - - 0 1";
   const struct {
@@ -275,7 +275,7 @@ TEST_F(UciState, GoWithoutALegalMoveAnswersTheNullMove) {
   };
   for (const auto& Case : Cases) {
     const std::string Output = Dialogue("position fen " + Case.Fen + "\n" + Case.Go + "isready\n");
-    EXPECT_NE(Output.find("\nbestmove 0000\nreadyok\n"), std::string::npos) << Case.Go << Output;
+    EXPECT_NE(Output.find("\nbestmove (none)\nreadyok\n"), std::string::npos) << Case.Go << Output;
     EXPECT_EQ(S->HistoryPly, 0) << Case.Go;
   }
 }

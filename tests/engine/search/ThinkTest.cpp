@@ -64,7 +64,7 @@ TEST(ThinkExecute, SideWithoutMovesGetsNoMoveAndTheGameStands) {
       if (Mode == MNone) {
         EXPECT_EQ(Output, "");
       } else {
-        EXPECT_EQ(Others, std::vector<std::string>{"bestmove 0000"}) << Output;
+        EXPECT_EQ(Others, std::vector<std::string>{"bestmove (none)"}) << Output;
       }
     }
   }
