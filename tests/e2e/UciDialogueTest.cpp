@@ -8,8 +8,10 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <map>
 #include <random>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -574,3 +576,218 @@ TEST_F(UciTimeUse, MoveTimeIsKept) {
 }
 
 }  // namespace
+
+// A ponder search sends no "bestmove" of its own accord, however long it runs or however soon its search
+// is done: only after "ponderhit" (then within the budget of its "go", counted from the hit) or "stop".
+TEST_F(UciDialogue, PonderAnswersOnlyAfterPonderhitOrStop) {
+  struct TCase {
+    const char* Go;
+    const char* Leave;
+  };
+  for (const TCase& Case :
+       {TCase{"go ponder wtime 2000 btime 2000", "ponderhit"}, TCase{"go ponder wtime 60000 btime 60000", "stop"},
+        TCase{"go ponder depth 3", "ponderhit"}, TCase{"go ponder depth 3", "stop"}}) {
+    SCOPED_TRACE(std::string(Case.Go) + ", then " + Case.Leave);
+    Engine.Send("position startpos moves e2e4");
+    Engine.Send(Case.Go);
+    std::string Line;
+    std::vector<std::string> Seen;
+    // Past the budget a 2 s clock gives a move (2000 / 15 - 50 ms) many times over.
+    EXPECT_FALSE(Engine.ReadUntilPrefix("bestmove", Line, 1000ms, &Seen)) << Dump(Seen);
+    const auto Left = Clock::now();
+    Engine.Send(Case.Leave);
+    const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Left, Seen);
+    ExpectConsistent(Answer);
+    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Answer.Move)) << Answer.Move;
+    // The budget after a hit is a few dozen ms, and a stop is seen within 50 ms: the bound is ten times
+    // either and more.
+    EXPECT_LE(Answer.Ms, Patience(1000ms).count()) << Case.Leave << " to bestmove";
+  }
+  Sync();
+}
+
+// MultiPV: every iteration reports its best lines in order, each headed by a different move, the first
+// being the move played; with fewer legal moves than lines, one line per move.
+TEST_F(UciDialogue, MultiPVReportsTheBestLinesInOrder) {
+  static const std::regex MultiLine(
+      "info depth ([0-9]+) multipv ([0-9]+) score (cp|mate) (-?[0-9]+) time [0-9]+ "
+      "nodes [0-9]+ nps [0-9]+ pv ([a-h1-8qrbn ]+)");
+  struct TCase {
+    const char* Position;
+    int Lines;
+    int Expected;
+    size_t Depths;  // a single legal move ends deepening after three
+  };
+  for (const TCase& Case : {TCase{"position startpos", 3, 3, 6}, TCase{"position startpos moves e2e4 e7e5", 5, 5, 6},
+                            TCase{"position fen 7k/8/8/8/8/8/6r1/7K w - - 0 1", 4, 1, 3}}) {
+    SCOPED_TRACE(Case.Position);
+    Engine.Send("setoption name MultiPV value " + std::to_string(Case.Lines));
+    Engine.Send(Case.Position);
+    const TAnswer Answer = Go(Engine, "go depth 6", Patience(30s));
+    ASSERT_TRUE(Answer.Complete) << Dump(Answer.Lines);
+    std::map<int, std::vector<std::pair<int, std::string>>> ByDepth;  // depth: (score, first move) by line
+    for (const std::string& L : Answer.Lines) {
+      std::smatch M;
+      if (L.rfind("info depth", 0) != 0) continue;
+      ASSERT_TRUE(std::regex_match(L, M, MultiLine)) << L;
+      auto& Lines = ByDepth[std::stoi(M[1])];
+      EXPECT_EQ(std::stoi(M[2]), int(Lines.size()) + 1) << L;
+      const int Value = std::stoi(M[4]);
+      Lines.push_back({M[3] == "cp" ? Value : (Value > 0 ? 100000 - Value : -100000 - Value), Words(M[5])[0]});
+    }
+    ASSERT_EQ(ByDepth.size(), Case.Depths) << Dump(Answer.Lines);
+    for (const auto& [Depth, Lines] : ByDepth) {
+      ASSERT_EQ(int(Lines.size()), Case.Expected) << "depth " << Depth;
+      std::set<std::string> First;
+      for (size_t K = 0; K < Lines.size(); K++) {
+        First.insert(Lines[K].second);
+        if (K > 0) EXPECT_LE(Lines[K].first, Lines[K - 1].first) << "depth " << Depth << " line " << K + 1;
+      }
+      EXPECT_EQ(First.size(), Lines.size()) << "depth " << Depth;
+    }
+    EXPECT_EQ(ByDepth.rbegin()->second[0].second, Answer.Move);
+  }
+  Engine.Send("setoption name MultiPV value 1");
+  Engine.Send("position startpos");
+  const TAnswer Single = Go(Engine, "go depth 3", Patience(10s));
+  ExpectConsistent(Single);
+  for (const std::string& L : Single.Lines) EXPECT_EQ(L.find("multipv"), std::string::npos) << L;
+}
+
+// "searchmoves": only the moves named are searched; a word that is no legal move ends the list.
+TEST_F(UciDialogue, SearchmovesLimitsTheRootMoves) {
+  struct TCase {
+    const char* Go;
+    std::set<std::string> Allowed;  // empty: any legal move
+  };
+  const TCase Cases[] = {
+      {"go depth 5 searchmoves a2a3", {"a2a3"}},
+      {"go searchmoves h2h4 b1a3 depth 4", {"h2h4", "b1a3"}},
+      {"go depth 3 searchmoves e2e5", {}},
+      {"go depth 3 searchmoves g1h3 e2e5 a2a4", {"g1h3"}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Go);
+    Engine.Send("position startpos");
+    const TAnswer Answer = Go(Engine, Case.Go, Patience(20s));
+    ExpectConsistent(Answer);
+    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answer.Move)) << Answer.Move;
+    if (!Case.Allowed.empty()) EXPECT_TRUE(Case.Allowed.count(Answer.Move)) << Answer.Move;
+    for (const std::string& L : Answer.Lines) {
+      std::smatch M;
+      if (!Case.Allowed.empty() && std::regex_match(L, M, CompleteInfoLine))
+        EXPECT_TRUE(Case.Allowed.count(Words(M[2])[0])) << L;
+    }
+  }
+  // The next "go" has every move again.
+  const TAnswer Free = Go(Engine, "go depth 4", Patience(20s));
+  ExpectConsistent(Free);
+  EXPECT_NE(Free.Move, "a2a3");
+}
+
+// Hash: the table takes the size asked for, seen in what "uci" shows; a size beyond the machine is
+// refused with the reason and the table kept, and the engine searches on.
+TEST_F(UciDialogue, HashResizesTheTableOrKeepsItWithAReason) {
+  const auto HashShown = [&] {
+    Engine.Send("uci");
+    std::string Line;
+    std::vector<std::string> Seen;
+    EXPECT_TRUE(Engine.ReadUntil([](const std::string& L) { return L == "uciok"; }, Line, Patience(10s), &Seen));
+    for (const std::string& L : Seen) {
+      std::smatch M;
+      if (std::regex_match(L, M, std::regex("option name Hash type spin default ([0-9]+) min 1 max ([0-9]+)")))
+        return std::stoll(M[1]);
+    }
+    ADD_FAILURE() << Dump(Seen);
+    return -1LL;
+  };
+  Engine.Send("setoption name Hash value 48");  // rounded down to 32
+  EXPECT_EQ(HashShown(), 32);
+  Engine.Send("setoption name Hash value 100000000");  // about 95 TiB
+  std::string Line;
+  ASSERT_TRUE(Engine.ReadLine(Line, Patience(10s)));
+  EXPECT_EQ(Line, "info string Hash 100000000 MiB is more than this machine's memory; the table stays at 32 MiB");
+  EXPECT_EQ(HashShown(), 32);
+  Sync();
+  ExpectConsistent(Go(Engine, "go depth 6", Patience(20s)));
+  Engine.Send("setoption name Clear Hash");
+  ExpectConsistent(Go(Engine, "go depth 6", Patience(20s)));
+}
+
+// The principal variation stops where the game would end: it never runs past a position's third
+// occurrence (the game's positions counted too) nor past the fifty-move rule.
+TEST_F(UciDialogue, VariationEndsWhereTheGameWould) {
+  struct TCase {
+    const char* Fen;
+    std::vector<std::string> Moves;
+  };
+  const TCase Cases[] = {
+      // Bare kings: the table's entries lead round and round.
+      {"8/8/5k2/8/5K2/8/8/8 b - - 0 1", {}},
+      {"startpos", {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1"}},
+      // Fifty moves all but one without a capture or a pawn move.
+      {"8/8/4k3/8/8/3K4/8/6R1 w - - 97 120", {}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Fen);
+    std::string Position =
+        std::string(Case.Fen) == "startpos" ? "position startpos" : std::string("position fen ") + Case.Fen;
+    if (!Case.Moves.empty()) Position += " moves";
+    for (const std::string& M : Case.Moves) Position += " " + M;
+    Engine.Send(Position);
+    const TAnswer Answer = Go(Engine, "go depth 10", Patience(30s));
+    ExpectConsistent(Answer);
+    for (const std::string& L : Answer.Lines) {
+      std::smatch M;
+      if (!std::regex_match(L, M, CompleteInfoLine)) continue;
+      std::vector<std::string> Game = Case.Moves;
+      const std::vector<std::string> PV = Words(M[2]);
+      TState* S = e2e::Replay(Case.Moves, Case.Fen);
+      ASSERT_NE(S, nullptr);
+      std::map<uint64_t, int> Seen;
+      // The game's own positions since its last irreversible move.
+      for (int I = S->HistoryPly - 1; I >= 0 && I >= S->HistoryPly - S->Position.ReversibleMoves; I--)
+        Seen[S->HistoryStack[I].Hash]++;
+      Seen[S->Position.Hash]++;
+      for (size_t K = 0; K < PV.size(); K++) {
+        Game.push_back(PV[K]);
+        S = e2e::Replay(Game, Case.Fen);
+        ASSERT_NE(S, nullptr) << L;
+        const bool Over = ++Seen[S->Position.Hash] >= 3 || S->Position.ReversibleMoves >= 100;
+        if (Over) EXPECT_EQ(K + 1, PV.size()) << "the game ended at move " << K + 1 << ": " << L;
+      }
+    }
+  }
+}
+
+// Mates in the info lines count moves, negative when the engine is the one mated.
+TEST_F(UciDialogue, MatesAreReportedInMoves) {
+  struct TCase {
+    const char* Fen;
+    const char* Score;
+    const char* Best;
+  };
+  for (const TCase& Case : {TCase{"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "score mate 1 ", "bestmove a1a8"},
+                            TCase{"r6k/6pp/7N/8/8/1Q6/8/6K1 w - - 0 1", "score mate 2 ", "bestmove b3g8"},
+                            TCase{"k7/8/1K6/8/8/8/8/7R b - - 0 1", "score mate -1 ", "bestmove a8b8"},
+                            TCase{"r5k1/6pp/7N/8/2Q5/8/8/6K1 b - - 1 1", "score mate -2 ", "bestmove g8h8"},
+                            TCase{"R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", "score mate 0 ", "bestmove (none)"}}) {
+    SCOPED_TRACE(Case.Fen);
+    Engine.Send(std::string("position fen ") + Case.Fen);
+    const TAnswer Answer = Go(Engine, "go depth 6", Patience(20s));
+    ASSERT_FALSE(Answer.Lines.empty());
+    // Shallow iterations may not see the mate yet; the deepest does.
+    std::string Best, Deepest;
+    for (const std::string& L : Answer.Lines) {
+      if (L.rfind("bestmove", 0) == 0) Best = L.substr(0, L.find(" ponder"));
+      if (L.find(" score ") != std::string::npos) Deepest = L;
+    }
+    EXPECT_NE(Deepest.find(Case.Score), std::string::npos) << Dump(Answer.Lines);
+    if (Best.empty()) {
+      std::string Line;
+      ASSERT_TRUE(Engine.ReadUntilPrefix("bestmove", Line, Patience(5s)));
+      Best = Line;
+    }
+    EXPECT_EQ(Best, Case.Best) << Dump(Answer.Lines);
+  }
+}

@@ -39,6 +39,8 @@ const TMateCase MateCases[] = {
      "f7h6 g8h8 c4g8 a8g8 h6f7"},
     // The only move, Kb8, walks into Rh8#.
     {"MatedInOne", "k7/8/1K6/8/8/8/8/7R b - - 0 1", 4, -31998, "mate -1", "a8b8 h1h8"},
+    // Philidor's legacy from the loser's side: Kh8 Qg8+ Rxg8 Nf7# (Kf8 allows Qf7# at once).
+    {"MatedInTwo", "r5k1/6pp/7N/8/2Q5/8/8/6K1 b - - 1 1", 6, -31996, "mate -2", "g8h8 c4g8 a8g8 h6f7"},
 };
 
 void PrintTo(const TMateCase& Case, std::ostream* Out) { *Out << Case.Fen; }
