@@ -20,9 +20,8 @@ inline bool HasPieces(const TPosition* P, int Colour) {
 
 inline int32_t StaticScore(const TState* S, const TPosition* P) { return S->UseFastEval ? EvalFast(P) : Eval(P); }
 
-// Repetition: the position stood on the search path before (the root's own history included) with the
-// same side to move.  Those are two entries apart, and none lies further back than the last irreversible
-// move.
+// Repetition: the position stood on the search path before, the root included, with the same side to
+// move.  Those are two entries apart, and none lies further back than the last irreversible move.
 inline bool RepeatsOnSearchPath(const TSearchStack* SS, const TSearchStack* First, const TPosition* P) {
   const ptrdiff_t Below = SS - First;
   for (int32_t K = P->ReversibleMoves, Distance = 2; K >= 2 && Distance <= Below; K -= 2, Distance += 2)
