@@ -17,7 +17,7 @@ CMAKE_FLAGS = -G Ninja -DTALVARIND_WERROR=$(if $(CI),ON,OFF)
 # Suites the everyday runs leave out: the Windows build's (make test-windows) and the soak (make soak).
 LEFT_OUT   = windows|soak
 
-.PHONY: all build configure engine run install uninstall package check test test-release test-asan test-tsan debug lint windows test-windows fuzz soak bench latency xboard-match clean
+.PHONY: all build configure engine run install uninstall package check test test-release test-asan test-tsan debug lint windows test-windows fuzz soak bench latency xboard-match sprt clean
 
 all: build
 
@@ -117,6 +117,18 @@ latency: engine
 GAMES ?= 20
 xboard-match: build
 	TALVARIND_XBOARD_GAMES=$(GAMES) ./$(BUILD)/talvarind-tests --gtest_filter='XBoardMatch.*'
+
+# An SPRT match under fastchess between two commits (each built under build-sprt/) or two binaries
+# (NEW_BIN, OLD_BIN); docs/strength.md.  TC is base seconds + increment; ELO0 and ELO1 are normalized Elo.
+NEW    ?= HEAD
+OLD    ?= main
+TC     ?= 8+0.08
+ELO0   ?= 0
+ELO1   ?= 10
+ROUNDS ?= 2000
+sprt:
+	JOBS=$(JOBS) tools/sprt --new '$(NEW)' --old '$(OLD)' --tc '$(TC)' --elo0 '$(ELO0)' --elo1 '$(ELO1)' \
+		--rounds '$(ROUNDS)' $(if $(NEW_BIN),--new-bin '$(NEW_BIN)') $(if $(OLD_BIN),--old-bin '$(OLD_BIN)')
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD) $(WINDOWS_BUILD) $(FUZZ_BUILD)

@@ -15,7 +15,8 @@ struct TGeneratedMoves;
 constexpr int32_t PTINone = 0, PTSExit = 1, PTSIdle = 2, PTSRootWork = 4, PTSRootWorking = 5, PTSNodeWork = 6,
                   PTSNodeWorking = 7;
 constexpr int32_t SRNone = 0, SRDone = 1, SRAlpha = 2, SRBeta = 3, SRStop = 4;
-constexpr int32_t SplitDepth = 6;
+// A node is split among threads only with at least this much depth to go.
+constexpr int32_t SplitMinDepthPlies = 6;
 
 // Per-thread stack of a split point: indices -2 .. 256.
 constexpr int SplitStackLow = -2;

@@ -293,6 +293,10 @@ struct TRootSearch {
       Root->CurrentMove = List.Moves[I];
       TUndoMove Undo;
       DoMakeMove(P, List.Moves[I], &Undo);
+      // In quarter plies, for the position after the root move: iteration N is N plies deep with the root
+      // move as the first, so N - 1 plies remain (the first iteration, which builds the list, searched a
+      // ply after each move too, as deep as the second); one more when every root move is extended or
+      // when the side that just moved has a pawn on its seventh rank with the square ahead free.
       const int32_t Depth = (Iteration - 1) * OnePly + (ExtendAll || MoverHasPawnOnSeventh(P) ? OnePly : 0);
       const int64_t Before = NodesNow(S);
       const int32_t Score = SearchLaterIterationMove(Child, P, Depth, Bound(I));

@@ -20,6 +20,47 @@ inline bool HasPieces(const TPosition* P, int Colour) {
 
 inline int32_t StaticScore(const TState* S, const TPosition* P) { return S->UseFastEval ? EvalFast(P) : Eval(P); }
 
+// Repetition: the position stood on the search path before, the root included, with the same side to
+// move.  Those are two entries apart, and none lies further back than the last irreversible move.
+inline bool RepeatsOnSearchPath(const TSearchStack* SS, const TSearchStack* First, const TPosition* P) {
+  const ptrdiff_t Below = SS - First;
+  for (int32_t K = P->ReversibleMoves, Distance = 2; K >= 2 && Distance <= Below; K -= 2, Distance += 2)
+    if ((SS - Distance)->Hash == P->Hash) return true;
+  return false;
+}
+
+// Razoring is considered for shallow nodes off the principal variation and not in check.
+inline bool MayRazor(TNodeType NodeType, int32_t Depth, bool InCheck) {
+  return Depth <= RazorMaxDepthPlies * OnePly && !InCheck && NodeType != NTPV;
+}
+
+// A null move needs depth, a node off the principal variation not in check, and a window clear of
+// mate scores (the side to move must also have a piece: see HasPieces).
+inline bool MayTryNullMove(TNodeType NodeType, int32_t Depth, bool InCheck, int32_t Alpha, int32_t Beta) {
+  return NodeType != NTPV && Depth > NullMoveAboveDepthPlies * OnePly && !InCheck && Beta < MateScore &&
+         Alpha < MateScore;
+}
+
+inline int32_t NullMoveDepth(int32_t Depth) {
+  const int32_t D = Depth - NullMoveReductionPlies * OnePly;
+  return D < NullMoveMinChildDepthPlies * OnePly ? NullMoveMinChildDepthPlies * OnePly : D;
+}
+
+inline int32_t NullMoveVerifyDepth(int32_t Depth) {
+  const int32_t D = Depth - NullMoveVerifyReductionPlies * OnePly;
+  return D < NullMoveMinChildDepthPlies * OnePly ? NullMoveMinChildDepthPlies * OnePly : D;
+}
+
+// Internal iterative deepening, when the table gave no move to try first.
+inline bool WantsInternalDeepening(TNodeType NodeType, int32_t Depth, bool InCheck) {
+  if (NodeType == NTPV) return Depth >= InternalDeepeningPVMinDepthPlies * OnePly;
+  return !InCheck && Depth >= InternalDeepeningMinDepthPlies * OnePly;
+}
+
+inline int32_t InternalDeepeningDepth(TNodeType NodeType, int32_t Depth) {
+  return NodeType == NTPV ? Depth - InternalDeepeningPVReductionPlies * OnePly : Depth / 2;
+}
+
 }  // namespace
 
 bool TParallelThread::FlushAndCheckStop() {
@@ -100,6 +141,11 @@ int32_t TParallelThread::QuiescenceSearch(TSearchStack* SS, TPosition* P, int32_
 
 int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, TPosition* P, int32_t Depth, int32_t Ply,
                                          int32_t Alpha, int32_t Beta, bool NullMove) {
+  // The phases, in order: entry, repetition, mate-distance bounds, razoring, table probe, null move,
+  // internal iterative deepening, the move loop (with splitting) and the result stored in the table.
+  // Their conditions and depths are the inline functions above, so the hot path makes no extra call.
+
+  // --- Entry ---
   AssertNodeEntry(NodeType, Ply, Alpha, Beta);
   if (ShouldStop(ThreadSplitPoint)) return 0;
   if (Depth <= 0) return QuiescenceSearch(SS, P, 0, Ply, Alpha, Beta);
@@ -115,14 +161,12 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
   TMove BestMove = 0;
   int32_t WorkingScore = 0;
 
-  // Repetitions on the search path, the root included.  Positions with the same side to move are two
-  // entries apart.
-  const ptrdiff_t Below = SS - StackFirst;
-  for (int32_t K = P->ReversibleMoves, Distance = 2; K >= 2 && Distance <= Below; K -= 2, Distance += 2)
-    if ((SS - Distance)->Hash == P->Hash) return DrawScore;
+  // --- Repetition ---
+  if (RepeatsOnSearchPath(SS, StackFirst, P)) return DrawScore;
 
   if (Ply >= MaxPly - 1) return Eval(P);
 
+  // --- Mate-distance bounds ---
   if (Alpha < Ply - MateScore) Alpha = Ply - MateScore;
   if (Beta > MateScore - (Ply + 1)) Beta = MateScore - (Ply + 1);
   if (Alpha >= Beta) return Alpha;
@@ -130,14 +174,16 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
   const bool InCheck = IsInCheck(P, P->Side);
   SS->InCheck = InCheck;
 
-  if (Depth <= 3 * OnePly && !InCheck && NodeType != NTPV) {
+  // --- Razoring ---
+  if (MayRazor(NodeType, Depth, InCheck)) {
     WorkingScore = EvalFast(P);
-    if (WorkingScore + PieceMaterialScores[PQueen] <= Alpha) {
+    if (WorkingScore + RazorMarginCentipawns <= Alpha) {
       WorkingScore = QuiescenceSearch(SS, P, 0, Ply, Alpha, Beta);
       if (WorkingScore <= Alpha) return WorkingScore;
     }
   }
 
+  // --- Table probe ---
   TMove FirstMoveToTry = 0;
   bool TryNullMove = true;
   if (const uint64_t Data = TranspositionTableProbe(P)) {
@@ -154,20 +200,16 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
       FirstMoveToTry = TTDataMove(Data);
   }
 
+  // --- Null move ---
   bool MateThreat = false;
-  if (TryNullMove && NullMove && NodeType != NTPV && Depth > 2 * OnePly && !InCheck && Beta < MateScore &&
-      Alpha < MateScore && HasPieces(P, P->Side)) {
+  if (TryNullMove && NullMove && MayTryNullMove(NodeType, Depth, InCheck, Alpha, Beta) && HasPieces(P, P->Side)) {
     TUndoMove Undo;
     DoMakeNullMove(P, &Undo);
     SS->CurrentMove = 0;
-    int32_t NullDepth = Depth - 5 * OnePly;
-    if (NullDepth < OnePly) NullDepth = OnePly;
-    int32_t Score = -NegaScoutSearch(SS + 1, NTAll, P, NullDepth, Ply + 1, -Beta, -Alpha, NullMove);
+    int32_t Score = -NegaScoutSearch(SS + 1, NTAll, P, NullMoveDepth(Depth), Ply + 1, -Beta, -Alpha, NullMove);
     DoUndoNullMove(P, &Undo);
     if (Score >= Beta && Score < MateScore) {
-      int32_t VerifyDepth = Depth - 6 * OnePly;
-      if (VerifyDepth < OnePly) VerifyDepth = OnePly;
-      Score = NegaScoutSearch(SS, NTAll, P, VerifyDepth, Ply, Alpha, Beta, false);
+      Score = NegaScoutSearch(SS, NTAll, P, NullMoveVerifyDepth(Depth), Ply, Alpha, Beta, false);
       if (Score >= Beta && Score < MateScore) {
         if (!ShouldStop(ThreadSplitPoint)) TranspositionTableStore(P, 0, Beta, Depth, TTKLower, Ply);
         return Beta;
@@ -176,15 +218,16 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
     if (Score < -MateMinScore) MateThreat = true;
   }
 
-  if (!FirstMoveToTry &&
-      ((NodeType == NTPV && Depth >= 8 * OnePly) || (NodeType != NTPV && !InCheck && Depth >= 5 * OnePly))) {
-    NegaScoutSearch(SS, NodeType, P, NodeType == NTPV ? Depth - 2 * OnePly : Depth / 2, Ply, Alpha, Beta, false);
+  // --- Internal iterative deepening ---
+  if (!FirstMoveToTry && WantsInternalDeepening(NodeType, Depth, InCheck)) {
+    NegaScoutSearch(SS, NodeType, P, InternalDeepeningDepth(NodeType, Depth), Ply, Alpha, Beta, false);
     const uint64_t Data = TranspositionTableHashMoveProbe(P);
     if (Data && (TTDataKind(Data) == TTKLower || TTDataKind(Data) == TTKExact) &&
         IsLegalWithEnhancedCheck(P, TTDataMove(Data)))
       FirstMoveToTry = TTDataMove(Data);
   }
 
+  // --- The move loop ---
   TGeneratedMoves Moves;
   InitMoves(P, &Moves, FirstMoveToTry, SS, true, true);
   SS->CurrentMove = 0;
@@ -224,7 +267,8 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
       TableKind = TTKExact;
     }
 
-    if (Depth >= SplitDepth * OnePly && State->FreeThreadMask.load(std::memory_order_relaxed) != 0 &&
+    // Splitting: idle threads take the rest of the moves.
+    if (Depth >= SplitMinDepthPlies * OnePly && State->FreeThreadMask.load(std::memory_order_relaxed) != 0 &&
         !ShouldStop(ThreadSplitPoint) && HasFreeThreads()) {
       const int32_t Result = Split(SS, P, Depth, Ply, Alpha, Beta, BestScore, BestMove, LegalMoves, &Moves, NodeType,
                                    LastMove, FirstMoveToTry, InCheck, MateThreat, NullMove);
@@ -238,6 +282,7 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
     }
   }
 
+  // --- Result ---
   if (LegalMoves == 0) return InCheck ? Ply - MateScore : DrawScore;
   if (!ShouldStop(ThreadSplitPoint)) {
     if (TableKind == TTKExact) UpdateHistory(P, SS, BestMove, LastMove, Depth, Alpha);

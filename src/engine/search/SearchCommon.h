@@ -11,6 +11,53 @@
 #include "engine/search/Parallel.h"
 #include "engine/search/TransTable.h"
 
+// The search's thresholds.  Depths to go are counted in quarter plies (OnePly is 4); a name ending in Plies is
+// multiplied by OnePly where it is compared with a depth, one ending in QuarterPlies is compared as it stands.  Ply
+// (the distance from the root) and the iteration are whole plies.
+
+// Razoring: a node off the principal variation, not in check and at most this deep, whose fast score
+// is a queen below alpha is settled by quiescence alone when quiescence confirms it.
+constexpr int32_t RazorMaxDepthPlies = 3;
+constexpr int32_t RazorMarginCentipawns = PieceMaterialScores[PQueen];
+
+// Null move: tried above this depth, searched this much shallower (but at least a ply), and a fail
+// high verified by a search of the node itself, without null moves, this much shallower.
+constexpr int32_t NullMoveAboveDepthPlies = 2;
+constexpr int32_t NullMoveReductionPlies = 5;
+constexpr int32_t NullMoveVerifyReductionPlies = 6;
+constexpr int32_t NullMoveMinChildDepthPlies = 1;
+
+// Internal iterative deepening, for a node without a move from the table: on the principal variation
+// from this depth, two plies shallower; elsewhere (not in check) from this depth, at half the depth.
+constexpr int32_t InternalDeepeningPVMinDepthPlies = 8;
+constexpr int32_t InternalDeepeningPVReductionPlies = 2;
+constexpr int32_t InternalDeepeningMinDepthPlies = 5;
+
+// All extensions of one move together come to at most this; past this many times the iteration's
+// depth in plies from the root nothing is extended.
+constexpr int32_t MaxExtensionQuarterPlies = OnePly;
+constexpr int32_t ExtensionsEndPastIterationTimes = 2;
+
+// Futility: a quiet move with this much depth to go (1 to 2 3/4 plies) is skipped when the fast score
+// after it, plus a margin of three pawns for each whole ply to go, stays below alpha.
+constexpr int32_t FutilityMinDepthQuarterPlies = OnePly;
+constexpr int32_t FutilityMaxDepthQuarterPlies = 11;
+constexpr int32_t FutilityMarginPerPlyCentipawns = 3 * 100;
+
+// Late-move reductions apply only under a depth limit of at least this many plies.  A limit of 0 means
+// none, so games under UCI and XBoard, which set no limit, are searched without them.
+constexpr int32_t ReductionsMinDepthLimitPlies = 5;
+// Two plies off a quiet move of a node off the principal variation, further than this from the root,
+// with this much depth to go after extensions (2 to 4 1/2 plies), alpha not a mate score and more than
+// this many men on either side; otherwise one ply off any quiet move but the first past this depth.
+constexpr int32_t DoubleReductionPastPly = 3;
+constexpr int32_t DoubleReductionMinDepthQuarterPlies = 8;
+constexpr int32_t DoubleReductionMaxDepthQuarterPlies = 18;
+constexpr int32_t DoubleReductionMenAbove = 2;
+constexpr int32_t DoubleReductionQuarterPlies = 2 * OnePly;
+constexpr int32_t SingleReductionAboveDepthQuarterPlies = 8;
+constexpr int32_t SingleReductionQuarterPlies = OnePly;
+
 // Debug builds check each node as it is entered: a window inside the score bounds and not empty, a ply
 // inside the stack, and a null window wherever the node is off the principal variation (quiescence nodes
 // carry no node type and pass NTPV).
@@ -55,25 +102,30 @@ inline TMoveDepth AdjustMoveDepth(const TState* S, const TPosition* P, const TSe
   // Only the push to the seventh is extended: extending every move of a side whose pawn merely stands
   // there doubles that side's depth, and the tree grows a hundredfold from one iteration to the next.
   if (LastMoveWasPromotion || MovePutPawnOnSeventh(P, Move)) Result.Extensions += OnePly;
-  if (Result.Extensions > OnePly) Result.Extensions = OnePly;
+  if (Result.Extensions > MaxExtensionQuarterPlies) Result.Extensions = MaxExtensionQuarterPlies;
   // Pawns waiting on both seventh ranks would extend every ply for ever: past twice the nominal depth
   // nothing is extended any more.
-  if (Ply > 2 * S->IterativeDepth.load(std::memory_order_relaxed)) Result.Extensions = 0;
+  if (Ply > ExtensionsEndPastIterationTimes * S->IterativeDepth.load(std::memory_order_relaxed)) Result.Extensions = 0;
 
   if (Stage < MGSQuiet || Result.Extensions != 0 || InCheck || MoveIsCapture(Move) || MoveIsPromotion(Move) ||
       (Move & 0xFFF) == (SS->Killer1 & 0xFFF) || (Move & 0xFFF) == (SS->Killer2 & 0xFFF) || PawnOnSeventh)
     return Result;
-  if (Depth >= OnePly && Depth <= 11 && -EvalFast(P) + (Depth / OnePly) * 3 * 100 < Alpha) {
+  // Futility.
+  if (Depth >= FutilityMinDepthQuarterPlies && Depth <= FutilityMaxDepthQuarterPlies &&
+      -EvalFast(P) + (Depth / OnePly) * FutilityMarginPerPlyCentipawns < Alpha) {
     Result.Futile = true;
     return Result;
   }
-  if (S->MaxDepth >= 5) {
+  // Late-move reductions.
+  if (S->MaxDepth >= ReductionsMinDepthLimitPlies) {
     const int32_t N = Depth + Result.Extensions;
     const TBitboard* B = P->Bitboards;
-    if (NodeType != NTPV && Ply > 3 && N >= 8 && N <= 18 && Alpha < MateScore &&
-        (CountBits(B[BBPWhite]) > 2 || CountBits(B[BBPBlack]) > 2))
-      Result.Reductions = -2 * OnePly;
-    else if (LegalMoves > 1 && N > 8) Result.Reductions = -OnePly;
+    if (NodeType != NTPV && Ply > DoubleReductionPastPly && N >= DoubleReductionMinDepthQuarterPlies &&
+        N <= DoubleReductionMaxDepthQuarterPlies && Alpha < MateScore &&
+        (CountBits(B[BBPWhite]) > DoubleReductionMenAbove || CountBits(B[BBPBlack]) > DoubleReductionMenAbove))
+      Result.Reductions = -DoubleReductionQuarterPlies;
+    else if (LegalMoves > 1 && N > SingleReductionAboveDepthQuarterPlies)
+      Result.Reductions = -SingleReductionQuarterPlies;
   }
   return Result;
 }
