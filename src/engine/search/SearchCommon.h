@@ -44,8 +44,8 @@ constexpr int32_t FutilityMinDepthQuarterPlies = OnePly;
 constexpr int32_t FutilityMaxDepthQuarterPlies = 11;
 constexpr int32_t FutilityMarginPerPlyCentipawns = 3 * 100;
 
-// Late-move reductions apply only under a depth limit of at least this many plies.  A limit of 0 means
-// none, so games under UCI and XBoard, which set no limit, are searched without them.
+// Late-move reductions apply unless a depth limit below this many plies is set. A limit of 0 means none:
+// the searches of games, under UCI and XBoard, reduce too.
 constexpr int32_t ReductionsMinDepthLimitPlies = 5;
 // Two plies off a quiet move of a node off the principal variation, further than this from the root,
 // with this much depth to go after extensions (2 to 4 1/2 plies), alpha not a mate score and more than
@@ -117,7 +117,7 @@ inline TMoveDepth AdjustMoveDepth(const TState* S, const TPosition* P, const TSe
     return Result;
   }
   // Late-move reductions.
-  if (S->MaxDepth >= ReductionsMinDepthLimitPlies) {
+  if (S->MaxDepth == 0 || S->MaxDepth >= ReductionsMinDepthLimitPlies) {
     const int32_t N = Depth + Result.Extensions;
     const TBitboard* B = P->Bitboards;
     if (NodeType != NTPV && Ply > DoubleReductionPastPly && N >= DoubleReductionMinDepthQuarterPlies &&

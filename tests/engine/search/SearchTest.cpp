@@ -155,6 +155,26 @@ TEST(SearchDeterminism, OneThreadThinksRepeatExactly) {
   EXPECT_EQ(First.PV[0], First.Move);
 }
 
+// A game's think sets no depth limit (0), and it reduces late moves as a think under a deep limit does:
+// iteration for iteration the two cost the same nodes and agree on the score.
+TEST(SearchReductions, ApplyWithoutADepthLimit) {
+  constexpr const char* Fen = "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4";
+  std::vector<std::pair<long long, int>> Iterations[2];
+  for (int Limit : {0, 1}) {
+    InitBoard(TestState());
+    TState* S = TestStateWith(Fen);
+    TThinkSettings Settings(S);
+    S->MaxDepth = Limit == 0 ? 0 : 40;
+    S->MaxNodes = 400000;
+    const TThinkResult R = ThinkUCI(S);
+    for (const TInfoLine& Info : R.Infos)
+      if (Info.Complete) Iterations[Limit].push_back({Info.Nodes, Info.Score});
+  }
+  ASSERT_GE(Iterations[0].size(), 6u);
+  ASSERT_EQ(Iterations[0].size(), Iterations[1].size());
+  EXPECT_EQ(Iterations[0], Iterations[1]);
+}
+
 // After ...hxg2 Black keeps a pawn on its seventh rank for the rest of many lines.  Only the push there is
 // extended: extending every later move of Black as well doubled Black's depth and took 9.2 million nodes
 // to reach depth 7 (0.6 million now).
