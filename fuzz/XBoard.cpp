@@ -8,6 +8,7 @@
 TFindings FuzzXBoard(TState* S, std::string_view Data) {
   TFindings F;
   fuzz::ResetState(S);
+  ResetXBoardDialogue();
   S->Mode = MXBoard;
   S->Hooks = &XBoardHooks;
   S->MaxDepth = 2;
