@@ -581,11 +581,16 @@ bool Answer(TState* S, int32_t& ComputerSide, bool Found) {
 }
 
 // After the engine's move, with "hard": a ponder think on the position after the reply its variation
-// expects, until the user moves. True when the user played that reply and the think is now the engine's
+// expects (the table's move when the variation has none), until the user moves. True when the user played that reply and the think is now the engine's
 // move (S->BestMove, Found); false when the guess was taken back (there was none, or the user did
 // something else, which now waits in Pending).
 bool Ponder(TState* S, int32_t& ComputerSide, TXBoardClocks& Clocks, bool& Found) {
-  const TMove Guess = S->PV[0] == S->BestMove ? S->PV[1] : 0;
+  TMove Guess = S->PV[0] == S->BestMove ? S->PV[1] : 0;
+  // A variation cut short by the table: the table's move for the position, if it has one.
+  if (Guess == 0) {
+    if (const uint64_t Data = TranspositionTableHashMoveProbe(&S->Position))
+      if (IsLegalWithEnhancedCheck(&S->Position, TTDataMove(Data))) Guess = TTDataMove(Data);
+  }
   const int Engine = ComputerSide >> 3;
   if (Guess == 0 || ComputerSide < 0 || !MakeMove(&S->Position, Guess)) return false;
   // A guess that ends the game leaves nothing to think about.
