@@ -451,9 +451,20 @@ TEST_F(XBoardDialogue, PondersAfterHard) {
   // After its move the engine thinks on the reply it expects (the hint names it then, at once). The user
   // plays it (the engine answers soon after, on the budget of the clock just sent) or another move (the
   // engine answers that one); either way the board is the game's.
-  for (const bool Hit : {true, false}) {
-    SCOPED_TRACE(Hit ? "hit" : "miss");
-    for (const char* Line : {"new", "hard", "post", "level 40 0:15 0", "e2e4"}) Engine.Send(Line);
+  const struct {
+    const char* Name;
+    const char* Limit;
+    bool Hit;
+  } Cases[] = {
+      {"hit while the ponder search runs", "level 40 0:15 0", true},
+      {"miss", "level 40 0:15 0", false},
+      // Four plies deep, the ponder search ends long before the user moves: the guess waits on the board.
+      {"hit after the ponder search ended", "sd 4", true},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const bool Hit = Case.Hit;
+    for (const char* Line : {"new", "hard", "post", Case.Limit, "e2e4"}) Engine.Send(Line);
     const std::string Reply = AwaitMove();
     // Pondering: thinking lines, and no move, on the user's time.
     AwaitThinking();

@@ -509,6 +509,9 @@ void BesideTheGame(TCommandLine& C, const std::string& Whole) {
     else D.SavedPost = W == "post";
     return;
   }
+  // "hard" changes nothing under a ponder think; in analysis either word only sets the flag for later.
+  if (W == "hard" && Pondering) return;
+  if ((W == "hard" || W == "easy") && !Pondering) return HardOrEasy(C);
   if (Pondering && W == "hint") {
     Say("Hint: %s\n", MoveToString(D.Guess).c_str());
     return;
