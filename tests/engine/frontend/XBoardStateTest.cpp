@@ -70,6 +70,26 @@ TEST_F(XBoardState, LimitsAndClocks) {
   EXPECT_FALSE(S->Pondering);
 }
 
+TEST_F(XBoardState, ClocksSentDuringTheHintOrPonderingAreKept) {
+  // The engine plays Black at a second a move; "time" and "otim" come just before the user's move, while
+  // the hint is looked for or while the engine ponders. White's clock is then the "otim" sent: 7 s, not
+  // the second a move refills.
+  const std::string Await = std::string(e2e::AwaitAnswer) + "\n";
+  const struct {
+    const char* Name;
+    std::string Input;
+  } Cases[] = {
+      {"during the hint", "st 1\nhint\ntime 100\notim 700\ne2e4\n" + Await},
+      {"while pondering", "st 1\nhard\ne2e4\n" + Await + "time 100\notim 700\na2a3\n" + Await},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const std::string Output = Dialogue(Case.Input);
+    EXPECT_EQ(Output.find("Error"), std::string::npos) << Output;
+    EXPECT_EQ(S->TimeLeft[0], 7000);
+  }
+}
+
 TEST_F(XBoardState, MemorySizesTheTable) {
   // N MiB rounded down to a power of two; a size beyond the machine is refused and the table kept.
   const int64_t Before = TranspositionTableMegabytes(S);
