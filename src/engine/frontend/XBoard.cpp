@@ -584,9 +584,9 @@ bool Answer(TState* S, int32_t& ComputerSide, bool Found) {
 }
 
 // After the engine's move, with "hard": a ponder think on the position after the reply its variation
-// expects (the table's move when the variation has none), until the user moves. True when the user played that reply and the think is now the engine's
-// move (S->BestMove, Found); false when the guess was taken back (there was none, or the user did
-// something else, which now waits in Pending).
+// expects (the table's move when the variation has none), until the user moves. True when the user played that reply
+// and the think is now the engine's move (S->BestMove, Found); false when the guess was taken back (there was none, or
+// the user did something else, which now waits in Pending).
 bool Ponder(TState* S, int32_t& ComputerSide, TXBoardClocks& Clocks, bool& Found) {
   TMove Guess = S->PV[0] == S->BestMove ? S->PV[1] : 0;
   // A variation cut short by the table: the table's move for the position, if it has one.
