@@ -58,6 +58,7 @@ struct TUnderSearch {
 TFindings FuzzXBoardInSearch(TState* S, std::string_view Data) {
   TFindings F;
   fuzz::ResetState(S);
+  ResetXBoardDialogue();
   S->Mode = MXBoard;
   S->Hooks = &XBoardHooks;
   const size_t FirstLineEnd = Data.find_first_of("\r\n");

@@ -25,6 +25,20 @@ const std::string MovePattern = "[a-h][1-8][a-h][1-8][nbrq]?";
 const std::regex MoveLine("move (" + MovePattern + ")");
 // Depth, score, centiseconds, nodes, principal variation.
 const std::regex ThinkingLine(" *([0-9]+) +-?[0-9]+ +[0-9]+ +[0-9]+((?: " + MovePattern + ")*)");
+// The same with the score kept: depth, score, principal variation.
+const std::regex ScoredLine(" *([0-9]+) +(-?[0-9]+) +[0-9]+ +[0-9]+((?: " + MovePattern + ")*)");
+
+// A thinking line's score and the first move of its variation (empty when it has none); false for any
+// other line.
+bool ReadThinking(const std::string& Line, int& Score, std::string& First) {
+  std::smatch Match;
+  if (!std::regex_match(Line, Match, ScoredLine)) return false;
+  Score = std::stoi(Match[2]);
+  const std::string PV = Match[3];
+  First =
+      PV.empty() ? "" : PV.substr(1, PV.find(' ', 1) == std::string::npos ? std::string::npos : PV.find(' ', 1) - 1);
+  return true;
+}
 
 std::string NotLegal(const std::string& Word) { return "Error (command not legal now): " + Word; }
 std::string Unknown(const std::string& Word) { return "Error (unknown command): " + Word; }
@@ -110,9 +124,9 @@ class XBoardDialogue : public ::testing::Test {
 };
 
 std::string FeatureLine() {
-  return "feature ping=0 setboard=0 playother=0 san=0 usermove=0 time=1 draw=1 sigint=0 sigterm=1 reuse=1 "
-         "analyze=0 myname=\"Talvarind 1.00.2012.04.10.0112\" colors=1 ics=0 name=0 pause=0 nps=0 debug=0 "
-         "memory=0 smp=" +
+  return "feature ping=1 setboard=1 playother=0 san=0 usermove=0 time=1 draw=1 sigint=0 sigterm=1 reuse=1 "
+         "analyze=1 myname=\"Talvarind 1.00.2012.04.10.0112\" colors=1 ics=0 name=0 pause=0 nps=0 debug=0 "
+         "memory=1 smp=" +
          std::string(e2e::UsableProcessorCount() > 1 ? "1" : "0") + " done=1";
 }
 
@@ -126,8 +140,8 @@ TEST_F(XBoardDialogue, RepliesOutsideASearch) {
        {"protover 1", "protover x", "protover"},
        {Unknown("protover"), Unknown("protover"), Unknown("protover")}},
       {"unknown words and moves",
-       {"force", "e2e5", "", "xyzzy", "analyze", "usermove e2e9", "e2e4x"},
-       {Unknown("e2e5"), Unknown(""), Unknown("xyzzy"), Unknown("analyze"), Unknown("e2e9"), Unknown("e2e4x")}},
+       {"force", "e2e5", "", "xyzzy", "usermove e2e9", "e2e4x"},
+       {Unknown("e2e5"), Unknown(""), Unknown("xyzzy"), Unknown("e2e9"), Unknown("e2e4x")}},
       {"argument errors",
        {"level 40 x 0", "level 40 5", "level 40 5:x 0", "sd", "sn x", "st", "time", "otim 1.5", "cores two"},
        {NotLegal("level"), NotLegal("level"), NotLegal("level"), NotLegal("sd"), NotLegal("sn"), NotLegal("st"),
@@ -216,7 +230,8 @@ TEST_F(XBoardDialogue, WhileThinking) {
   Engine.Send("post");
   Engine.Send("go");
   AwaitThinking();
-  // Answered or refused at once, typed-ahead moves dropped, nothing changed on the board; "?" moves now.
+  // Answered or refused at once, typed-ahead moves dropped, nothing changed on the board; "?" moves now,
+  // and the ping sent before it is answered after the move.
   for (const char* Line : {"ping 7", "time 1000", "e2e4", "usermove e2e4", "new", "edit", "setboard 8/8/8/8/8/8/8/8 w",
                            "printit", "undo", "white", "sd 2", "result 1-0 {White mates}", "draw", "?"})
     Engine.Send(Line);
@@ -225,10 +240,13 @@ TEST_F(XBoardDialogue, WhileThinking) {
   std::vector<std::string> Replies;
   for (const std::string& Line : Seen)
     if (!std::regex_match(Line, ThinkingLine)) Replies.push_back(Line);
-  EXPECT_EQ(Replies, std::vector<std::string>({"pong 7", NotLegal("time"), NotLegal("usermove"), NotLegal("new"),
+  std::string Pong;
+  ASSERT_TRUE(Engine.ReadLine(Pong, Patience(10s)));
+  Replies.push_back(Pong);
+  EXPECT_EQ(Replies, std::vector<std::string>({NotLegal("time"), NotLegal("usermove"), NotLegal("new"),
                                                NotLegal("edit"), NotLegal("setboard"), NotLegal("printit"),
                                                NotLegal("undo"), NotLegal("white"), NotLegal("sd"), NotLegal("result"),
-                                               "offer draw", Move, "move " + Move}));
+                                               "offer draw", Move, "move " + Move, "pong 7"}));
   EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Move)) << Move;
   EXPECT_EQ(Exchange({"nopost", "printit"}), BoardLines({Move}));
   // Still White's engine: Black's reply makes it think again.
@@ -329,6 +347,159 @@ TEST_F(XBoardDialogue, ThinksOnItsOwnClock) {
   for (const std::string& Line : Seen)
     if (std::regex_match(Line, Match, ThinkingLine)) Deepest = std::max(Deepest, std::stoi(Match[1]));
   EXPECT_GE(Deepest, 3) << Dump(Seen);
+}
+
+TEST_F(XBoardDialogue, PingComesAfterEverythingBeforeIt) {
+  // During the engine's own think the pong waits for the move; in analysis it comes at once.
+  Engine.Send("new");
+  Engine.Send("post");
+  Engine.Send("go");
+  AwaitThinking();
+  Engine.Send("ping 3");
+  Engine.Send("?");
+  std::vector<std::string> Seen;
+  const std::string Move = AwaitMove(&Seen);
+  std::string Line;
+  ASSERT_TRUE(Engine.ReadLine(Line, Patience(10s)));
+  EXPECT_EQ(Line, "pong 3");
+  for (const std::string& L : Seen) EXPECT_NE(L, "pong 3") << Dump(Seen);
+  EXPECT_EQ(Exchange({"force", "nopost", "printit"}), BoardLines({Move}));
+
+  Engine.Send("analyze");
+  AwaitThinking();
+  Engine.Send("ping 4");
+  Seen.clear();
+  EXPECT_TRUE(Engine.ReadUntil([](const std::string& L) { return L == "pong 4"; }, Line, Patience(10s), &Seen))
+      << Dump(Seen);
+  for (const std::string& L : Seen) EXPECT_FALSE(std::regex_match(L, MoveLine)) << Dump(Seen);
+  Engine.Send("exit");
+}
+
+TEST_F(XBoardDialogue, AnalyzeMode) {
+  // Each line that changes the board stops the analysis, and it starts again on the new board: the
+  // thinking lines that follow are about it (their first move is legal there, and not on the board before).
+  const struct {
+    const char* Name;
+    std::vector<std::string> Send;
+    std::vector<std::string> Moves;  // the board the analysis must turn to, from Fen
+    const char* Fen;
+    int Score;  // the score that line must show, when not 0
+  } Steps[] = {
+      {"the start", {"analyze"}, {}, "startpos", 0},
+      {"a move", {"e2e4"}, {"e2e4"}, "startpos", 0},
+      {"ping and a status request change nothing", {"ping 40", ".", "e7e5"}, {"e2e4", "e7e5"}, "startpos", 0},
+      {"undo", {"undo"}, {"e2e4"}, "startpos", 0},
+      {"a new board, a mate in one",
+       {"setboard 6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"},
+       {},
+       "6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1",
+       100001},
+      {"new", {"new"}, {}, "startpos", 0},
+  };
+  for (const auto& Step : Steps) {
+    SCOPED_TRACE(Step.Name);
+    for (const std::string& Line : Step.Send) Engine.Send(Line);
+    std::vector<std::string> Seen;
+    std::string Line;
+    EXPECT_TRUE(Engine.ReadUntil(
+        [&](const std::string& L) {
+          int Score = 0;
+          std::string First;
+          if (!ReadThinking(L, Score, First) || First.empty()) return false;
+          return e2e::IsLegalMove(e2e::Replay(Step.Moves, Step.Fen), First) && (Step.Score == 0 || Score == Step.Score);
+        },
+        Line, Patience(20s), &Seen))
+        << Dump(Seen);
+    for (const std::string& L : Seen) EXPECT_FALSE(std::regex_match(L, MoveLine)) << Dump(Seen);
+  }
+  // "exit" ends it: the engine stays in force mode on the board it had, and thinks no more.
+  Engine.Send("exit");
+  Exchange({});
+  EXPECT_EQ(Exchange({"printit"}), BoardLines({}));
+  EXPECT_FALSE(Engine.LineWithin(milliseconds(300)));
+  EXPECT_EQ(Exchange({"e2e4", "e7e5", "printit"}), BoardLines({"e2e4", "e7e5"}));
+}
+
+TEST_F(XBoardDialogue, MateScores) {
+  // A mate in one is reported as 100001, from the side of the engine to move.
+  const struct {
+    const char* Fen;
+    const char* Mate;
+  } Cases[] = {
+      {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "a1a8"},
+      {"r5k1/8/8/8/8/8/5PPP/6K1 b - - 0 1", "a8a1"},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Fen);
+    EXPECT_EQ(Exchange({"new", "force", "post", "sd 4", std::string("setboard ") + Case.Fen}),
+              std::vector<std::string>{});
+    Engine.Send("go");
+    std::vector<std::string> Seen;
+    EXPECT_EQ(AwaitMove(&Seen), Case.Mate);
+    bool Reported = false;
+    for (const std::string& Line : Seen) {
+      int Score = 0;
+      std::string First;
+      if (ReadThinking(Line, Score, First) && Score == 100001 && First == Case.Mate) Reported = true;
+    }
+    EXPECT_TRUE(Reported) << Dump(Seen);
+    Exchange({"force"});
+  }
+}
+
+TEST_F(XBoardDialogue, PondersAfterHard) {
+  // After its move the engine thinks on the reply it expects (the hint names it then, at once). The user
+  // plays it (the engine answers soon after, on the budget of the clock just sent) or another move (the
+  // engine answers that one); either way the board is the game's.
+  const struct {
+    const char* Name;
+    const char* Limit;
+    bool Hit;
+  } Cases[] = {
+      {"hit while the ponder search runs", "level 40 0:15 0", true},
+      {"miss", "level 40 0:15 0", false},
+      // Four plies deep, the ponder search ends long before the user moves: the guess waits on the board.
+      {"hit after the ponder search ended", "sd 4", true},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const bool Hit = Case.Hit;
+    for (const char* Line : {"new", "hard", "post", Case.Limit, "e2e4"}) Engine.Send(Line);
+    const std::string Reply = AwaitMove();
+    // Pondering: thinking lines, and no move, on the user's time.
+    AwaitThinking();
+    Engine.Send("hint");
+    std::vector<std::string> Seen;
+    std::string Line;
+    ASSERT_TRUE(Engine.ReadUntilPrefix("Hint: ", Line, Patience(10s), &Seen)) << Dump(Seen);
+    const std::string Guess = Line.substr(6);
+    ASSERT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply}), Guess)) << Guess;
+    Engine.Send("ping 9");
+    ASSERT_TRUE(Engine.ReadUntil([](const std::string& L) { return L == "pong 9"; }, Line, Patience(10s), &Seen))
+        << Dump(Seen);
+    for (const std::string& L : Seen) EXPECT_FALSE(std::regex_match(L, MoveLine)) << Dump(Seen);
+
+    std::string UserMove = Guess;
+    if (!Hit) {
+      for (const std::string& Move : e2e::LegalMoves(e2e::Replay({"e2e4", Reply})))
+        if (Move != Guess) UserMove = Move;
+    }
+    Engine.Send("time 300");
+    Engine.Send("otim 1400");
+    const auto Sent = std::chrono::steady_clock::now();
+    Engine.Send(UserMove);
+    const std::string Answer = AwaitMove();
+    if (Hit) {
+      EXPECT_LT(std::chrono::steady_clock::now() - Sent, Patience(3s));
+    }
+    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply, UserMove}), Answer)) << Answer;
+    // "easy" and "force" stop the pondering that follows; the board is the game's.
+    Seen = Exchange({"easy", "force", "nopost", "printit"});
+    std::vector<std::string> Board;
+    for (const std::string& L : Seen)
+      if (!std::regex_match(L, ThinkingLine)) Board.push_back(L);
+    EXPECT_EQ(Board, BoardLines({"e2e4", Reply, UserMove, Answer}));
+  }
 }
 
 }  // namespace

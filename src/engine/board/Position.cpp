@@ -112,6 +112,23 @@ void DropImpossibleCastleRights(TPosition* P) {
     if (P->Board[R.King] != R.KingCode || P->Board[R.Rook] != R.RookCode) P->CastleFlags &= ~R.Flag;
 }
 
+bool EnPassantPossible(const TPosition* P, int Square) {
+  if (Square < 0 || Square >= 64) return false;
+  const int OpponentPawnKind = P->Side == CWhite ? ATPBlackPawn : ATPWhitePawn;
+  const TBitboard Takers = AttackTables[OpponentPawnKind][Square] & P->Bitboards[P->Side] & P->Bitboards[BBPPawn];
+  // Only a square that a double step can have passed over: taking there removes the pawn behind it,
+  // and with no such pawn the capture would corrupt the board.
+  const int PassedRank = P->Side == CWhite ? SQ_RANK_6 : SQ_RANK_3;
+  const int Behind = Square ^ 8;
+  const bool Passed =
+      (Square >> 3) == PassedRank && P->Board[Square] == 0 && P->Board[Behind] == ((P->Side ^ 8) | PPawn);
+  return Takers && Passed;
+}
+
+void DropImpossibleEnPassant(TPosition* P) {
+  if (P->EnPassant != -1 && !EnPassantPossible(P, P->EnPassant)) P->EnPassant = -1;
+}
+
 namespace {
 
 // FEN text, leniently: whatever cannot be read keeps its default. One step per field, over one cursor.
@@ -221,15 +238,7 @@ class TFenReader {
     } else if (Ch(I) >= 'a' && Ch(I) <= 'h' && Ch(I + 1) >= '1' && Ch(I + 1) <= '8') {
       const int Square = (Ch(I) - 'a') + 8 * (Ch(I + 1) - '1');
       Advance(2);
-      const int OpponentPawnKind = P->Side == CWhite ? ATPBlackPawn : ATPWhitePawn;
-      const TBitboard Takers = AttackTables[OpponentPawnKind][Square] & P->Bitboards[P->Side] & P->Bitboards[BBPPawn];
-      // Only a square that a double step can have passed over: taking there removes the pawn behind it,
-      // and with no such pawn the capture would corrupt the board.
-      const int PassedRank = P->Side == CWhite ? SQ_RANK_6 : SQ_RANK_3;
-      const int Behind = Square ^ 8;
-      const bool Possible =
-          (Square >> 3) == PassedRank && P->Board[Square] == 0 && P->Board[Behind] == ((P->Side ^ 8) | PPawn);
-      P->EnPassant = Takers && Possible ? Square : -1;
+      P->EnPassant = EnPassantPossible(P, Square) ? Square : -1;
     } else {
       P->EnPassant = -1;
       Advance(1);

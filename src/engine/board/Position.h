@@ -17,6 +17,12 @@ void SetPosition(TPosition* Position, std::string_view Text);
 // Clears each castling right whose king or rook is not on its home square: the generator trusts the rights,
 // and castling with a missing rook would conjure one up.
 void DropImpossibleCastleRights(TPosition* Position);
+// Whether Square may be the en-passant square of the side to move: a square a double step of the other
+// side just passed over (empty, on its rank, that side's pawn behind it), with a pawn of the side to move
+// to take there. A capture on any other square would corrupt the board.
+bool EnPassantPossible(const TPosition* Position, int Square);
+// Clears an en-passant square that no longer fits the board (EnPassantPossible), after an edit.
+void DropImpossibleEnPassant(TPosition* Position);
 
 TBitboard AttacksFrom(const TPosition* Position, int Square);
 TBitboard AttacksTo(const TPosition* Position, int Square);

@@ -88,7 +88,8 @@ struct TState {
   int32_t MaxNodes;
   int32_t Hint;
   int32_t InfiniteSearch;
-  int64_t MaxThinkTime;
+  // The think's budget in ms; atomic because a ponder hit sets it anew while the search runs.
+  std::atomic<int64_t> MaxThinkTime;
   int64_t TimeIncrement[2];
   int64_t TimeLeft[2];
   int32_t MovesLeft[2];

@@ -17,6 +17,9 @@ void XBoard(TState* S);
 // Reads and carries out one line. In a search (InSearch) nothing that changes the board or the limits
 // is done, no line is waited for, and "force" ends the search without a move.
 void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoardClocks& Clocks);
+// Forgets what the dialogue kept between lines (analyze mode, held lines and pongs), as at its start: for
+// the fuzz targets, which call ProcessXBoardInput without XBoard.
+void ResetXBoardDialogue();
 // The result line of a finished game; nothing while it goes on.
 void PrintResult(TState* S);
 

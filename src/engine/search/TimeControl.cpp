@@ -44,23 +44,24 @@ bool TimeIsUp(const TState* S, const TIterationFacts& F) {
   if (S->InfiniteSearch || S->Hint || (S->MaxDepth >= 1 && S->MaxDepth <= DepthLimitKeptOverTime) || S->MaxNodes > 0)
     return false;
   const int64_t Elapsed = GetMilliseconds() - BudgetStart(S);
+  const int64_t Budget = S->MaxThinkTime.load(std::memory_order_relaxed);
   if (F.Iteration > EasyMoveAfterIteration && F.BestMove == F.EasyMove) {
-    if (F.FirstMoveNodes > F.Nodes * EasyMoveNodeShare / NodeShareWhole &&
-        Elapsed > S->MaxThinkTime / EasyMoveBudgetDivisor)
+    if (F.FirstMoveNodes > F.Nodes * EasyMoveNodeShare / NodeShareWhole && Elapsed > Budget / EasyMoveBudgetDivisor)
       return true;
   } else if (F.FirstMoveNodes > F.Nodes * FirstMoveNodeShare / NodeShareWhole &&
-             Elapsed > S->MaxThinkTime / FirstMoveBudgetDivisor) {
+             Elapsed > Budget / FirstMoveBudgetDivisor) {
     return true;
   }
-  return Elapsed >= S->MaxThinkTime;
+  return Elapsed >= Budget;
 }
 
 bool LimitReached(const TState* S, int64_t Elapsed, int64_t NodeSlack) {
   // A ponder search is ended only by the dialogue: a hit, a miss or a stop.
   if (S->PonderSearch.load(std::memory_order_relaxed)) return false;
   Elapsed -= BudgetStart(S) - S->StartTime;
-  if (S->Hint) return S->MaxThinkTime > 0 && Elapsed > S->MaxThinkTime;
-  return (S->MaxThinkTime > 0 && Elapsed >= S->MaxThinkTime) ||
+  const int64_t Budget = S->MaxThinkTime.load(std::memory_order_relaxed);
+  if (S->Hint) return Budget > 0 && Elapsed > Budget;
+  return (Budget > 0 && Elapsed >= Budget) ||
          (S->IterativeDepth > 2 && S->MaxNodes > 0 &&
           S->TotalNodes.load(std::memory_order_relaxed) >= S->MaxNodes + NodeSlack);
 }
@@ -139,7 +140,11 @@ void CountMovesToControl(TState* S) {
 
 bool PlayGameMove(TState* S, TMove Move) {
   if (!MakeMove(&S->Position, Move)) return false;
-  const int Mover = (S->Position.Side ^ 8) >> 3;
+  CountGameMove(S, (S->Position.Side ^ 8) >> 3);
+  return true;
+}
+
+void CountGameMove(TState* S, int Mover) {
   if (--S->MovesLeft[Mover] <= 0) {
     S->MovesLeft[Mover] = S->MaxMoves;
     if (S->MaxTime != 0) {
@@ -147,15 +152,15 @@ bool PlayGameMove(TState* S, TMove Move) {
       else S->TimeLeft[Mover] += S->MaxTime;
     }
   }
-  return true;
 }
 
 void ChargeClock(TState* S, int Side, int64_t Spent) {
   if (S->MaxTime > 0) S->TimeLeft[Side] += S->TimeIncrement[Side] - Spent;
 }
 
-int64_t ThinkBudget(const TState* S) {
-  const int Side = S->Position.Side >> 3;
+int64_t ThinkBudget(const TState* S) { return ThinkBudgetFor(S, S->Position.Side >> 3); }
+
+int64_t ThinkBudgetFor(const TState* S, int Side) {
   const int64_t T = S->TimeLeft[Side], I = S->TimeIncrement[Side];
   const int64_t M = S->MovesLeft[Side];
   const bool Ponder = S->Pondering;

@@ -23,14 +23,20 @@ void SetTimePerMove(TState* S, int64_t Time);
 // The moves the side to move still has to make before its next time control, from the moves it has made.
 void CountMovesToControl(TState* S);
 
-// A game move: played and recorded (MakeMove), then the mover's moves to go count down, and a new period
-// refills its clock. False when the move is illegal or the record is full.
+// A game move: played and recorded (MakeMove), then counted on the mover's clock (CountGameMove). False
+// when the move is illegal or the record is full.
 bool PlayGameMove(TState* S, TMove Move);
+// The clock's side of a game move already on the board: Mover's moves to go count down, and a new period
+// refills its clock. For a move made ahead of time (the reply a ponder search guessed) once it is played.
+void CountGameMove(TState* S, int Mover);
 // Side has spent Spent ms on a move: with a clock, it gets its increment and loses what it spent.
 void ChargeClock(TState* S, int Side, int64_t Spent);
 
 // The time the coming think may use, from the clock of the side to move.
 int64_t ThinkBudget(const TState* S);
+// The same from Side's clock (0 White, 1 Black), which reads nothing a running search changes: a ponder hit
+// recomputes the budget with it from the clocks the interface sent meanwhile.
+int64_t ThinkBudgetFor(const TState* S, int Side);
 
 bool CheckForStop(TState* S, bool IsRootThread, bool Force);
 void DoCheckForStop(TState* S, bool IsRootThread);

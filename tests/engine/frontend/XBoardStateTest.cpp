@@ -8,7 +8,9 @@
 
 #include "InProcess.h"
 #include "TestSupport.h"
+#include "engine/board/PositionCheck.h"
 #include "engine/frontend/XBoard.h"
+#include "engine/search/TransTable.h"
 
 namespace {
 
@@ -66,6 +68,64 @@ TEST_F(XBoardState, LimitsAndClocks) {
   Dialogue("cores 0\neasy\n");
   EXPECT_EQ(S->UsedThreadCount, 1);
   EXPECT_FALSE(S->Pondering);
+}
+
+TEST_F(XBoardState, ClocksSentDuringTheHintOrPonderingAreKept) {
+  // The engine plays Black at a second a move; "time" and "otim" come just before the user's move, while
+  // the hint is looked for or while the engine ponders. White's clock is then the "otim" sent: 7 s, not
+  // the second a move refills.
+  const std::string Await = std::string(e2e::AwaitAnswer) + "\n";
+  const struct {
+    const char* Name;
+    std::string Input;
+  } Cases[] = {
+      {"during the hint", "st 1\nhint\ntime 100\notim 700\ne2e4\n" + Await},
+      {"while pondering", "st 1\nhard\ne2e4\n" + Await + "time 100\notim 700\na2a3\n" + Await},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const std::string Output = Dialogue(Case.Input);
+    EXPECT_EQ(Output.find("Error"), std::string::npos) << Output;
+    EXPECT_EQ(S->TimeLeft[0], 7000);
+  }
+}
+
+TEST_F(XBoardState, MemorySizesTheTable) {
+  // N MiB rounded down to a power of two; a size beyond the machine is refused and the table kept.
+  const int64_t Before = TranspositionTableMegabytes(S);
+  const std::string Greeting =
+      "tellics say     Talvarind 1.00.2012.04.10.0112\ntellics say     by Yorvane 'Kesk' Drummelt\n";
+  const struct {
+    const char* Line;
+    int64_t Megabytes;
+    std::string Reply;
+  } Cases[] = {
+      {"memory 64", 64, ""},
+      {"memory 100", 64, ""},
+      {"memory 2000000000", 64, "Error (more than the machine's memory; the 64 MB table is kept): memory 2000000000\n"},
+      {"memory x", 64, "Error (command not legal now): memory\n"},
+      {"memory 16", 16, ""},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Line);
+    EXPECT_EQ(Dialogue(std::string(Case.Line) + "\n"), Greeting + Case.Reply);
+    EXPECT_EQ(TranspositionTableMegabytes(S), Case.Megabytes);
+  }
+  Dialogue("memory " + std::to_string(Before) + "\n");
+  EXPECT_EQ(TranspositionTableMegabytes(S), Before);
+}
+
+TEST_F(XBoardState, EditDropsAnEnPassantSquareWithoutItsPawn) {
+  const std::string SetUp = "setboard 4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1\n";
+  Dialogue(SetUp);
+  EXPECT_EQ(S->Position.EnPassant, 43);  // d6: the pawn that passed it is on d5, and e5 can take
+  Dialogue(SetUp + "edit\nxd5\n.\n");
+  EXPECT_EQ(S->Position.EnPassant, -1);
+  EXPECT_EQ(PositionFaults(&S->Position), "");
+  // An edit that leaves the pawns alone keeps the square.
+  Dialogue(SetUp + "edit\nPa2\n.\n");
+  EXPECT_EQ(S->Position.EnPassant, 43);
+  EXPECT_EQ(PositionFaults(&S->Position), "");
 }
 
 }  // namespace
