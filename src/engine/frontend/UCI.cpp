@@ -304,6 +304,8 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
   // is still the answer the interface waits for.
   InfiniteGo = Infinite;
   ThinkAndExecute(S);
+  // What this "go" asked for ends with it: a think started otherwise (a test's, the shell's) never waits.
+  InfiniteGo = false;
   S->SearchMovesCount = 0;
   S->PonderSearch = false;
 }
