@@ -464,8 +464,22 @@ TEST_F(XBoardDialogue, PondersAfterHard) {
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     const bool Hit = Case.Hit;
-    for (const char* Line : {"new", "hard", "post", Case.Limit, "e2e4"}) Engine.Send(Line);
-    const std::string Reply = AwaitMove();
+    // The engine ponders on the second move of its variation; one cut short by the table may leave it
+    // without a guess. The game is started again (a few times at most) until the last variation has one.
+    std::string Reply;
+    std::vector<std::string> Thinking;
+    for (int Attempt = 0; Attempt < 8 && Reply.empty(); Attempt++) {
+      for (const char* Line : {"new", "hard", "post", Case.Limit, "e2e4"}) Engine.Send(Line);
+      Thinking.clear();
+      const std::string Move = AwaitMove(&Thinking);
+      std::string Last;
+      for (const std::string& L : Thinking)
+        if (std::regex_match(L, ThinkingLine)) Last = L;
+      std::smatch Match;
+      if (std::regex_match(Last, Match, ThinkingLine) && Match[2].str().find(' ', 1) != std::string::npos) Reply = Move;
+      else Exchange({"force"});
+    }
+    ASSERT_FALSE(Reply.empty()) << "no variation with a reply to ponder on\n" << Dump(Thinking);
     // Pondering: thinking lines, and no move, on the user's time.
     AwaitThinking();
     Engine.Send("hint");
