@@ -641,7 +641,9 @@ TEST_F(UciDialogue, MultiPVReportsTheBestLinesInOrder) {
       std::set<std::string> First;
       for (size_t K = 0; K < Lines.size(); K++) {
         First.insert(Lines[K].second);
-        if (K > 0) EXPECT_LE(Lines[K].first, Lines[K - 1].first) << "depth " << Depth << " line " << K + 1;
+        if (K > 0) {
+          EXPECT_LE(Lines[K].first, Lines[K - 1].first) << "depth " << Depth << " line " << K + 1;
+        }
       }
       EXPECT_EQ(First.size(), Lines.size()) << "depth " << Depth;
     }
@@ -672,11 +674,14 @@ TEST_F(UciDialogue, SearchmovesLimitsTheRootMoves) {
     const TAnswer Answer = Go(Engine, Case.Go, Patience(20s));
     ExpectConsistent(Answer);
     EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answer.Move)) << Answer.Move;
-    if (!Case.Allowed.empty()) EXPECT_TRUE(Case.Allowed.count(Answer.Move)) << Answer.Move;
+    if (!Case.Allowed.empty()) {
+      EXPECT_TRUE(Case.Allowed.count(Answer.Move)) << Answer.Move;
+    }
     for (const std::string& L : Answer.Lines) {
       std::smatch M;
-      if (!Case.Allowed.empty() && std::regex_match(L, M, CompleteInfoLine))
+      if (!Case.Allowed.empty() && std::regex_match(L, M, CompleteInfoLine)) {
         EXPECT_TRUE(Case.Allowed.count(Words(M[2])[0])) << L;
+      }
     }
   }
   // The next "go" has every move again.
@@ -754,7 +759,9 @@ TEST_F(UciDialogue, VariationEndsWhereTheGameWould) {
         S = e2e::Replay(Game, Case.Fen);
         ASSERT_NE(S, nullptr) << L;
         const bool Over = ++Seen[S->Position.Hash] >= 3 || S->Position.ReversibleMoves >= 100;
-        if (Over) EXPECT_EQ(K + 1, PV.size()) << "the game ended at move " << K + 1 << ": " << L;
+        if (Over) {
+          EXPECT_EQ(K + 1, PV.size()) << "the game ended at move " << K + 1 << ": " << L;
+        }
       }
     }
   }
