@@ -191,7 +191,12 @@ int32_t SwapStaticExchangeEvaluation(const TPosition* Position, int From, int To
   int Depth = 1;
   while (Depth < MaxSwaps) {
     const TBitboard SideAttackers = Attackers & B[Side];
-    if (!SideAttackers || OnSquare == PKing) break;
+    if (!SideAttackers) break;
+    // A king cannot retake onto a square the other side still attacks, so its capture is struck off.
+    if (OnSquare == PKing) {
+      if (Depth > 1) --Depth;
+      break;
+    }
     Gain[Depth] = PieceMaterialScores[OnSquare] - Gain[Depth - 1];
     int Capturer = PPawn;
     TBitboard OfType = SideAttackers & B[PPawn];

@@ -261,7 +261,10 @@ TEST(ExchangeTest, SwapListValues) {
       {"4k3/6b1/8/4p3/8/8/1B6/Q3K3 w - -", SQ_B2, SQ_E5, 100},      // queen behind the bishop
       {"4k3/8/3p4/4p3/3P4/2B5/8/4K3 w - -", SQ_D4, SQ_E5, 100},     // bishop behind the pawn
       {"3qk3/8/4p3/3p4/8/2N5/8/3RK3 w - -", SQ_C3, SQ_D5, -225},    // Black retakes with the pawn first
-      {"8/8/8/4k3/Q2p4/8/8/3R3K w - -", SQ_D1, SQ_D4, -415},        // the king retakes, the queen is not counted
+      {"8/8/8/4k3/Q2p4/8/8/3R3K w - -", SQ_D1, SQ_D4, 100},         // the queen forbids the king's retake
+      {"8/8/8/4k3/3p4/8/8/3R3K w - -", SQ_D1, SQ_D4, -415},         // nothing forbids it
+      {"r1bqkbnr/pppp1ppp/2n5/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -", SQ_H5, SQ_F7, 100},  // Qxf7 mate
+      {"r1bqkbnr/pppp1ppp/2n5/4p2Q/4P3/8/PPPP1PPP/RNB1KBNR w KQkq -", SQ_H5, SQ_F7, -875},   // unsupported
       {"8/8/8/2p5/3p4/4K3/8/7k w - -", SQ_E3, SQ_D4, 100},          // a capturing king is never taken
       {"4k3/1P1n4/8/8/8/8/8/4K3 w - -", SQ_B7, SQ_B8, -100},        // promotion push, valued as a pawn
   };
@@ -271,6 +274,8 @@ TEST(ExchangeTest, SwapListValues) {
   }
 
   const TPosition* P = &TestStateWith("8/8/8/4k3/Q2p4/8/8/3R3K w - -")->Position;
+  EXPECT_FALSE(IsBadCapture(P, Capture(SQ_D1, SQ_D4)));
+  P = &TestStateWith("8/8/8/4k3/3p4/8/8/3R3K w - -")->Position;
   EXPECT_TRUE(IsBadCapture(P, Capture(SQ_D1, SQ_D4)));
   P = &TestStateWith("8/8/8/2p5/3p4/4K3/8/7k w - -")->Position;
   EXPECT_FALSE(IsBadCapture(P, Capture(SQ_E3, SQ_D4)));
