@@ -7,6 +7,9 @@
 #include <string>
 
 #include "PositionChecks.h"
+#include "TestSupport.h"
+#include "engine/search/Bench.h"
+#include "engine/search/TransTable.h"
 
 namespace {
 
@@ -32,3 +35,19 @@ TEST(BenchSignature, SearchVisitsTheRecordedTree) {
 }
 
 }  // namespace
+
+// The browser build has far less memory than a desktop: its bench must count the same tree all the same.
+TEST(BenchSignature, DoesNotDependOnTheEnginesTableSize) {
+  TState* S = TestState();
+  TStateGuard Guard(S);
+  const int64_t Before = TranspositionTableMegabytes(S);
+  int64_t Nodes[2] = {};
+  const int64_t Sizes[2] = {16, 256};
+  for (int I = 0; I < 2; ++I) {
+    ASSERT_EQ(TranspositionTableResize(S, Sizes[I]), TTableSizing::Done);
+    Nodes[I] = RunBench(S, 6).Nodes;
+    EXPECT_EQ(TranspositionTableMegabytes(S), Sizes[I]) << "the bench gives the table back as it found it";
+  }
+  EXPECT_EQ(Nodes[0], Nodes[1]);
+  EXPECT_EQ(TranspositionTableResize(S, Before), TTableSizing::Done);
+}

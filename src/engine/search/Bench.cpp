@@ -8,6 +8,7 @@
 #include "engine/platform/Output.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Think.h"
+#include "engine/search/TransTable.h"
 
 TBenchTotal SearchPositions(TState* S, const std::vector<std::string>& Fens, int Depth, const std::string& Label) {
   S->Mode = MNone;
@@ -39,5 +40,13 @@ TBenchTotal RunBench(TState* S, int Depth, std::vector<std::string> Fens) {
   // Idle threads asleep as well, so that they never touch the table meanwhile.
   S->UsedThreadCount = 1;
   S->UseThreadSleeping = true;
-  return SearchPositions(S, Fens, Depth, "search " + std::to_string(Depth));
+  // The counts depend on the table's size, which differs between machines and builds; the bench's own
+  // size is the same everywhere.
+  const int64_t Megabytes = TranspositionTableMegabytes(S);
+  if (Megabytes != BenchHashMegabytes) TranspositionTableResize(S, BenchHashMegabytes);
+  // And nothing learnt before: a second bench in the same process counts the same tree.
+  InitBoard(S);
+  const TBenchTotal Total = SearchPositions(S, Fens, Depth, "search " + std::to_string(Depth));
+  if (Megabytes != BenchHashMegabytes) TranspositionTableResize(S, Megabytes);
+  return Total;
 }

@@ -10,6 +10,8 @@
 #include "engine/core/State.h"
 
 inline constexpr int DefaultBenchDepth = 12;
+// The table's size for the bench, whatever the engine's: small enough for every build, the browser's too.
+inline constexpr int64_t BenchHashMegabytes = 64;
 
 inline constexpr const char* BenchPositions[] = {
     "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3",
@@ -35,5 +37,6 @@ struct TBenchTotal {
 // position.
 TBenchTotal SearchPositions(TState* S, const std::vector<std::string>& Fens, int Depth, const std::string& Label);
 
-// The fixed positions (or Fens, when given) on one thread: the node counts repeat exactly from run to run.
+// The fixed positions (or Fens, when given) on one thread with a table of BenchHashMegabytes: the node
+// counts repeat exactly from run to run, on every machine.
 TBenchTotal RunBench(TState* S, int Depth, std::vector<std::string> Fens = {});
