@@ -265,8 +265,8 @@ TEST(ExchangeTest, SwapListValues) {
       {"8/8/8/4k3/3p4/8/8/3R3K w - -", SQ_D1, SQ_D4, -415},         // nothing forbids it
       {"r1bqkbnr/pppp1ppp/2n5/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq -", SQ_H5, SQ_F7, 100},  // Qxf7 mate
       {"r1bqkbnr/pppp1ppp/2n5/4p2Q/4P3/8/PPPP1PPP/RNB1KBNR w KQkq -", SQ_H5, SQ_F7, -875},   // unsupported
-      {"8/8/8/2p5/3p4/4K3/8/7k w - -", SQ_E3, SQ_D4, 100},          // a capturing king is never taken
-      {"4k3/1P1n4/8/8/8/8/8/4K3 w - -", SQ_B7, SQ_B8, -100},        // promotion push, valued as a pawn
+      {"8/8/8/2p5/3p4/4K3/8/7k w - -", SQ_E3, SQ_D4, 100},    // a capturing king is never taken
+      {"4k3/1P1n4/8/8/8/8/8/4K3 w - -", SQ_B7, SQ_B8, -100},  // promotion push, valued as a pawn
   };
   for (const TExchangeCase& C : Cases) {
     SCOPED_TRACE(C.Fen);
