@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -93,7 +94,8 @@ TEST_F(Package, HoldsTheProgramItsManualPageAndThePluginFile) {
   for (std::string Line; std::getline(In, Line);)
     if (!Line.empty() && Line[0] != 'd') Files.insert(Words(Line).back());
   const std::set<std::string> Expected = {"./usr/games/talvarind", "./usr/share/man/man6/talvarind.6.gz",
-                                          "./usr/share/games/plugins/xboard/talvarind.eng"};
+                                          "./usr/share/games/plugins/xboard/talvarind.eng",
+                                          "./usr/share/doc/talvarind/copyright"};
   EXPECT_EQ(Files, Expected) << Listing.Output;
   EXPECT_NE(Listing.Output.find("-rwxr-xr-x root/root"), std::string::npos) << Listing.Output;
 
@@ -123,6 +125,13 @@ TEST_F(Package, UnpackedProgramPlaysUci) {
   EXPECT_NE(e2e::Replay({"e2e4", Best.at(1)}), nullptr) << Line;
   Engine.Send("quit");
   EXPECT_TRUE(Engine.Wait(Patience(5s)).Clean());
+}
+
+TEST_F(Package, CopyrightFileStatesTheLicence) {
+  std::ifstream File(Root + "/usr/share/doc/talvarind/copyright");
+  const std::string Text((std::istreambuf_iterator<char>(File)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(Text.rfind("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/", 0), 0u) << Text;
+  EXPECT_NE(Text.find("License: GPL-3.0-or-later"), std::string::npos) << Text;
 }
 
 TEST_F(Package, PluginCommandPlaysXBoard) {
