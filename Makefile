@@ -5,6 +5,7 @@ TSAN_BUILD ?= build-tsan
 DEBUG_BUILD ?= build-debug
 WINDOWS_BUILD ?= build-windows
 FUZZ_BUILD ?= build-fuzz
+WEB_BUILD  ?= build-web
 JOBS       ?= $(shell nproc)
 # The face to start: the interactive shell without ARGS, the dialogues with ARGS=uci or ARGS=xboard.
 ARGS       ?=
@@ -17,7 +18,7 @@ CMAKE_FLAGS = -G Ninja -DTALVARIND_WERROR=$(if $(CI),ON,OFF)
 # Suites the everyday runs leave out: the Windows build's (make test-windows) and the soak (make soak).
 LEFT_OUT   = windows|soak
 
-.PHONY: all build configure engine run install uninstall package check test test-release test-asan test-tsan debug lint windows test-windows fuzz soak bench latency xboard-match sprt clean
+.PHONY: all build configure engine run install uninstall package check test test-release test-asan test-tsan debug lint windows test-windows fuzz soak bench latency xboard-match sprt web web-run test-web clean
 
 all: build
 
@@ -129,6 +130,18 @@ ROUNDS ?= 2000
 sprt:
 	JOBS=$(JOBS) tools/sprt --new '$(NEW)' --old '$(OLD)' --tc '$(TC)' --elo0 '$(ELO0)' --elo1 '$(ELO1)' \
 		--rounds '$(ROUNDS)' $(if $(NEW_BIN),--new-bin '$(NEW_BIN)') $(if $(OLD_BIN),--old-bin '$(OLD_BIN)')
+
+# The browser build: Debian's emscripten (whose optimiser needs Debian's JavaScript modules on NODE_PATH).
+web:
+	tools/web build
+
+# The page on http://localhost:8080, served with the headers that threads need.
+web-run: web
+	tools/web run
+
+# The browser build under Node, then the page in headless Chromium.
+test-web:
+	tools/web test
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(DEBUG_BUILD) $(WINDOWS_BUILD) $(FUZZ_BUILD)

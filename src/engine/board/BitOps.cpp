@@ -1,6 +1,8 @@
 #include "engine/board/BitOps.h"
 
+#if defined(__x86_64__)
 #include <cpuid.h>
+#endif
 
 #include "engine/platform/Timer.h"
 
@@ -9,9 +11,13 @@ bool FindFirstOneBitUsesPopcnt = false;
 bool PopFirstOneBitUsesPopcnt = false;
 
 bool CpuHasPopcnt() {
+#if defined(__x86_64__)
   unsigned A = 0, B = 0, C = 0, D = 0;
   if (!__get_cpuid(1, &A, &B, &C, &D)) return false;
   return (C >> 23) & 1;
+#else
+  return true;
+#endif
 }
 
 namespace {

@@ -10,10 +10,15 @@ extern bool FindFirstOneBitUsesPopcnt;
 extern bool PopFirstOneBitUsesPopcnt;
 
 inline uint32_t PopcntInstruction(uint64_t X) {
+#if defined(__x86_64__)
   uint64_t R;
   // Emitted as an instruction so that a generic x86-64 build can still use it where present.
   asm("popcnt %1, %0" : "=r"(R) : "r"(X) : "cc");
   return uint32_t(R);
+#else
+  // WebAssembly has the instruction in every build.
+  return uint32_t(__builtin_popcountll(X));
+#endif
 }
 
 inline uint32_t CountBitsFallback(uint64_t X) {

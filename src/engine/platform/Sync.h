@@ -23,7 +23,12 @@ void YieldThread();
 using TParallelLock = std::atomic<int32_t>;
 using PParallelLock = TParallelLock*;
 
+#if defined(__x86_64__)
 inline void CpuRelax() { __builtin_ia32_pause(); }
+#else
+// WebAssembly has no pause: the spin simply goes round again.
+inline void CpuRelax() {}
+#endif
 
 // A spin wait that has gone on this long is waiting for a thread that is not running (descheduled on an
 // overloaded machine, or sharing the processor with the spinner): the spinner then yields, so that the
