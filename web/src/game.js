@@ -4,7 +4,7 @@ import { Chess, castlingSide, normalizeMove } from 'chessops/chess';
 import { INITIAL_FEN, makeFen, parseFen } from 'chessops/fen';
 import { makeSan, parseSan } from 'chessops/san';
 import { makeUci, parseUci, makeSquare, squareRank } from 'chessops/util';
-import { ChildNode, defaultGame, makePgn, parsePgn, startingPosition } from 'chessops/pgn';
+import { ChildNode, defaultGame, emptyHeaders, makePgn, parsePgn, startingPosition } from 'chessops/pgn';
 
 // Board, side, castling and en passant: what makes two positions the same for repetition.
 const repetitionKey = (pos) => makeFen(pos.toSetup()).split(' ').slice(0, 4).join(' ');
@@ -25,8 +25,11 @@ export class Game {
   }
 
   static fromPgn(text) {
-    const [pgn] = parsePgn(text);
-    if (!pgn) throw new Error('No game found in the PGN');
+    const [pgn] = parsePgn(text, emptyHeaders);
+    // The parser skips what it cannot read, so plain words come back as an empty game.
+    if (!pgn || (pgn.headers.size === 0 && !pgn.moves.children.length)) {
+      throw new Error('Neither a FEN nor a PGN game');
+    }
     const start = startingPosition(pgn.headers);
     if (start.isErr) throw new Error(`Bad starting position in the PGN: ${start.error.message}`);
     const game = new Game(start.value);

@@ -213,6 +213,7 @@ async function syncEngine() {
   if (!engine || !state.ready) return;
   if (!want) {
     await engine.cancel();
+    renderLines();
     if (!state.task) setStatus('ready');
     return;
   }

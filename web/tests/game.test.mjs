@@ -115,6 +115,8 @@ test('bad positions are refused with a reason', () => {
     '4k3/8/8/8/8/8/8/4K2R b - - 0 1 extra',
     '1. e4 e5 2. Ke3',
     '1. e4 e4',
+    'not a position',
+    '',
   ];
   for (const text of cases) assert.throws(() => Game.parse(text), /./, text);
 });
@@ -137,6 +139,10 @@ test('PGN from a set-up position, with its result', () => {
   assert.match(pgn, /\[Result "1-0"\]/);
   assert.match(pgn, /1\. Ra8# 1-0/);
   assert.equal(Game.parse(pgn).outcome().reason, 'checkmate');
+});
+
+test('a PGN of headers alone is the starting position', () => {
+  assert.equal(Game.parse('[Event "x"]').fen(), new Game().fen());
 });
 
 test('PGN pasted with comments and variations keeps the main line', () => {
