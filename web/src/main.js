@@ -315,6 +315,7 @@ async function newGame(game = new Game()) {
   state.game = game;
   state.lines.clear();
   renderLines();
+  render();
   if (state.engine && state.ready) {
     state.task = null;
     await state.engine.newGame();
@@ -373,6 +374,22 @@ $('hash-select').addEventListener('change', applySettings);
 
 // ---- Start-up ----
 
+// The last lines each way, for the curious and for finding faults; info lines come by the
+// hundred, so only the newest are kept.
+const LOG_LINES = 300;
+const log = [];
+let logQueued = false;
+function logLine(line) {
+  log.push(line);
+  if (log.length > LOG_LINES) log.splice(0, log.length - LOG_LINES);
+  if (logQueued) return;
+  logQueued = true;
+  setTimeout(() => {
+    logQueued = false;
+    $('engine-log').textContent = log.join('\n');
+  }, 200);
+}
+
 function fillThreads(max) {
   const select = $('threads-select');
   select.replaceChildren();
@@ -395,6 +412,7 @@ async function startEngine() {
     return;
   }
   const engine = new Engine(new URL('engine/talvarind-worker.js', document.baseURI), {
+    onLine: logLine,
     onError: (message) => setStatus(`error: ${message}`),
   });
   state.engine = engine;

@@ -2,7 +2,7 @@
 import assert from 'node:assert/strict';
 import { spawn, spawnSync } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { setPriority, tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { Chess } from 'chessops/chess';
@@ -16,7 +16,9 @@ const engineDir = resolve(web, process.env.TALVARIND_WEB_BUILD || '../build-web'
 const shotsDir = resolve(web, process.env.TALVARIND_WEB_SHOTS || '../build-web');
 const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
 
-// The machine runs matches beside these tests: bounds are ten times what a quiet one needs.
+// The machine runs engine matches beside these tests: Chromium and the engine yield to them,
+// and the bounds are ten times what a quiet machine needs.
+setPriority(19);
 const SLOW = 60_000;
 const MATE_IN_ONE = '6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1';
 
@@ -109,6 +111,10 @@ async function waitForLines(page, ok) {
   assert.fail(`the analysis never showed the lines looked for: ${JSON.stringify(lines)}`);
 }
 
+async function waitForLog(page, text) {
+  await page.waitForFunction((t) => document.getElementById('engine-log').textContent.includes(t), text, { timeout: SLOW });
+}
+
 // Decodes the screenshot in the page itself and counts its colours: a blank or one-colour
 // image has a handful, a drawn board with pieces hundreds.
 async function distinctColours(page, file) {
@@ -188,6 +194,13 @@ describe('the page in Chromium', { skip }, () => {
     const threads = await page.$$eval('#threads-select option', (els) => els.map((el) => Number(el.value)));
     assert.equal(threads[0], 1);
     assert.ok(threads.length <= (await page.evaluate(() => navigator.hardwareConcurrency)));
+
+    await page.click('text=Settings');
+    await page.selectOption('#threads-select', String(threads.at(-1)));
+    await page.selectOption('#hash-select', '16');
+    await waitForLog(page, `> setoption name Threads value ${threads.at(-1)}`);
+    await waitForLog(page, '> setoption name Hash value 16');
+    await page.locator('#engine-status').getByText('ready', { exact: true }).waitFor({ timeout: SLOW });
     assert.deepEqual(page.errors, []);
     await page.context().close();
   });
@@ -227,6 +240,28 @@ describe('the page in Chromium', { skip }, () => {
     await page.context().close();
   });
 
+  test('a move taken back while the engine thinks is not answered', async () => {
+    const page = await openReady();
+    await page.selectOption('#movetime-select', '10000');
+    await clickSquare(page, 'e2');
+    await clickSquare(page, 'e4');
+    await page.locator('#engine-status').getByText('thinking', { exact: true }).waitFor({ timeout: SLOW });
+    await page.click('#takeback');
+    await page.locator('#engine-status').getByText('ready', { exact: true }).waitFor({ timeout: SLOW });
+    await waitForLog(page, 'bestmove');
+    await page.waitForTimeout(1000);
+    assert.deepEqual(await moveList(page), []);
+    await waitForBoard(page, Chess.default());
+
+    // The engine is free again and answers the next move.
+    await page.selectOption('#movetime-select', '300');
+    await clickSquare(page, 'd2');
+    await clickSquare(page, 'd4');
+    await waitForMoves(page, 2);
+    assert.equal((await moveList(page))[0], 'd4');
+    await page.context().close();
+  });
+
   test('playing Black, the engine opens', async () => {
     const page = await openReady();
     await page.selectOption('#movetime-select', '300');
@@ -250,6 +285,7 @@ describe('the page in Chromium', { skip }, () => {
     assert.equal(await page.inputValue('#fen-output'), fen, 'a bad paste leaves the game alone');
 
     await loadPosition(page, '1. e4 e5 2. Qh5 Nc6 3. Bc4 Nf6 4. Qxf7#');
+    await waitForMoves(page, 7);
     assert.deepEqual(await moveList(page), ['e4', 'e5', 'Qh5', 'Nc6', 'Bc4', 'Nf6', 'Qxf7#']);
     assert.match(await page.textContent('#result'), /Checkmate, White wins \(1-0\)/);
     await page.context().close();
@@ -290,6 +326,14 @@ describe('the page in Chromium', { skip }, () => {
     assert.match(await page.textContent('#nps'), /nodes\/s/);
     assert.ok(await page.locator('#eval-bar').isVisible());
     await checkShot(page, 'analysis.png');
+
+    // A move on the board is analysed in its turn; lines of the old position do not linger.
+    await clickSquare(page, 'e2');
+    await clickSquare(page, 'e4');
+    const replies = await waitForLines(page, (ls) => ls.length === 3 && ls.every((l) => /^1\.\.\. \S/.test(l.moves)));
+    const afterE4 = Chess.default();
+    afterE4.play(parseSan(afterE4, 'e4'));
+    for (const l of replies) assert.ok(parseSan(afterE4, l.moves.split(' ')[1]), l.moves);
     await page.click('#analyse-stop');
     await page.locator('#engine-status').getByText('ready', { exact: true }).waitFor({ timeout: SLOW });
     // Stopped means stopped: the lines stay as they are.
