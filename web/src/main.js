@@ -18,6 +18,7 @@ const state = {
   orientation: 'white',
   analysing: false,
   lines: new Map(), // multipv -> { info, pos }
+  linesFor: '', // the position command the lines belong to
   engine: null,
   ready: false,
   task: null, // what the engine is asked to do now, see wantedTask()
@@ -98,6 +99,7 @@ function render() {
   $('nav-first').disabled = $('nav-back').disabled = game.ply === 0;
   $('nav-forward').disabled = $('nav-last').disabled = game.atEnd;
   $('takeback').disabled = game.moves.length === 0;
+  renderLines();
 }
 
 function renderMoves() {
@@ -161,7 +163,9 @@ function renderLinesSoon() {
 function renderLines() {
   const list = $('analysis-lines');
   list.replaceChildren();
-  const entries = [...state.lines.entries()].sort((a, b) => a[0] - b[0]);
+  // Lines are shown only with their own position, not after a move or a step back.
+  const current = state.linesFor === state.game.positionCommand();
+  const entries = current ? [...state.lines.entries()].sort((a, b) => a[0] - b[0]) : [];
   for (const [, { info, pos }] of entries) {
     const li = document.createElement('li');
     li.dataset.testid = 'pv-line';
@@ -173,14 +177,11 @@ function renderLines() {
     );
     list.append(li);
   }
-  const best = state.lines.get(1);
-  const bar = $('eval-bar');
-  if (best) {
-    const score = whiteScore(best.info.score, best.pos.turn);
-    $('eval-fill').style.height = `${(whiteShare(score) * 100).toFixed(1)}%`;
-    $('eval-text').textContent = formatScore(score);
-  }
-  bar.classList.toggle('flipped', state.orientation === 'black');
+  const best = current ? state.lines.get(1) : null;
+  const score = best ? whiteScore(best.info.score, best.pos.turn) : null;
+  $('eval-fill').style.height = `${(whiteShare(score) * 100).toFixed(1)}%`;
+  $('eval-text').textContent = formatScore(score);
+  $('eval-bar').classList.toggle('flipped', state.orientation === 'black');
 }
 
 function setStatus(text) {
@@ -224,6 +225,8 @@ async function syncEngine() {
     state.multipvSent = want.multipv;
   }
   state.lines.clear();
+  state.linesFor = want.position;
+  $('nps').textContent = '';
   renderLines();
   setStatus(want.kind === 'play' ? 'thinking' : 'analysing');
   const pos = state.game.pos;
@@ -271,7 +274,6 @@ document.addEventListener('keydown', (e) => {
 $('flip').addEventListener('click', () => {
   state.orientation = state.orientation === 'white' ? 'black' : 'white';
   render();
-  renderLines();
 });
 
 function setMode(mode) {
@@ -314,7 +316,6 @@ async function newGame(game = new Game()) {
   closePromotion();
   state.game = game;
   state.lines.clear();
-  renderLines();
   render();
   if (state.engine && state.ready) {
     state.task = null;
