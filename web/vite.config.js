@@ -1,4 +1,4 @@
-import { copyFileSync, existsSync, mkdirSync } from 'node:fs';
+import { copyFileSync, existsSync, mkdirSync, readFileSync } from 'node:fs';
 import { resolve } from 'node:path';
 import { defineConfig } from 'vite';
 
@@ -32,10 +32,26 @@ function copyEngine() {
   };
 }
 
+// `vite` (the dev server) serves the engine straight from its build folder.
+function serveEngine() {
+  return {
+    name: 'serve-engine',
+    apply: 'serve',
+    configureServer(server) {
+      server.middlewares.use('/engine', (req, res, next) => {
+        const name = new URL(req.url, 'http://localhost').pathname.slice(1);
+        if (!ENGINE_FILES.includes(name) || !existsSync(resolve(engineDir, name))) return next();
+        res.setHeader('Content-Type', name.endsWith('.wasm') ? 'application/wasm' : 'text/javascript');
+        res.end(readFileSync(resolve(engineDir, name)));
+      });
+    },
+  };
+}
+
 export default defineConfig({
   base: './',
   publicDir: false,
-  plugins: [copyEngine()],
+  plugins: [copyEngine(), serveEngine()],
   server: { headers: isolation },
   preview: { headers: isolation },
 });
