@@ -13,7 +13,8 @@ import { ENGINE_FILES } from '../vite.config.js';
 
 const web = resolve(import.meta.dirname, '..');
 const engineDir = resolve(web, process.env.TALVARIND_WEB_BUILD || '../build-web');
-const shotsDir = resolve(web, process.env.TALVARIND_WEB_SHOTS || '../build-web');
+// Screenshots go beside the engine build unless told otherwise.
+const shotsDir = resolve(web, process.env.TALVARIND_WEB_SHOTS || engineDir);
 const chromiumPath = process.env.CHROMIUM || '/usr/bin/chromium';
 
 // The machine runs engine matches beside these tests: Chromium and the engine yield to them,
