@@ -1,6 +1,6 @@
 // The built page in headless Chromium against the real engine: whole dialogues as a player has them.
 import assert from 'node:assert/strict';
-import { spawn, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { setPriority, tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
@@ -10,6 +10,7 @@ import { parseFen } from 'chessops/fen';
 import { parseSan } from 'chessops/san';
 import { makeSquare } from 'chessops/util';
 import { ENGINE_FILES } from '../vite.config.js';
+import { startServer } from './server.mjs';
 
 const web = resolve(import.meta.dirname, '..');
 const engineDir = resolve(web, process.env.TALVARIND_WEB_BUILD || '../build-web');
@@ -29,22 +30,6 @@ const absent = ENGINE_FILES.filter((f) => !existsSync(join(engineDir, f)));
 if (absent.length) missing.push(`the engine build in ${engineDir} (${absent.join(', ')})`);
 const skip = missing.length ? `needs ${missing.join(' and ')}` : false;
 if (skip) console.log(`# browser tests skipped: ${skip}`);
-
-function startServer(root, extra = []) {
-  const child = spawn('nice', ['-n', '19', process.execPath, join(web, 'serve.mjs'), '--root', root, ...extra], {
-    env: { ...process.env, PORT: '0' },
-    stdio: ['ignore', 'pipe', 'inherit'],
-  });
-  return new Promise((resolve, reject) => {
-    let out = '';
-    child.stdout.on('data', (d) => {
-      out += d;
-      const m = /http:\/\/localhost:(\d+)\//.exec(out);
-      if (m) resolve({ child, url: `http://localhost:${m[1]}/` });
-    });
-    child.on('exit', (code) => reject(new Error(`serve.mjs exited with ${code}: ${out}`)));
-  });
-}
 
 // Centre of a square on the page, for the board as the player sees it.
 async function squarePoint(page, square, orientation = 'white') {
@@ -157,8 +142,8 @@ suite('the page in Chromium', () => {
       encoding: 'utf8',
     });
     assert.equal(build.status, 0, build.stderr + build.stdout);
-    isolated = await startServer(dist);
-    plain = await startServer(dist, ['--no-isolation']);
+    isolated = await startServer(dist, [], { nice: true });
+    plain = await startServer(dist, ['--no-isolation'], { nice: true });
     const { chromium } = await import('playwright-core');
     browser = await chromium.launch({ executablePath: chromiumPath, args: ['--no-sandbox'] });
   });

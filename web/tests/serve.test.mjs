@@ -1,10 +1,10 @@
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
 import { mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { request } from 'node:http';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
+import { startServer } from './server.mjs';
 
 const root = mkdtempSync(join(tmpdir(), 'talvarind-serve-'));
 mkdirSync(join(root, 'engine'));
@@ -13,22 +13,6 @@ writeFileSync(join(root, 'engine', 'talvarind.wasm'), Buffer.from([0, 0x61, 0x73
 writeFileSync(join(root, 'engine', 'talvarind-worker.js'), 'postMessage(1)');
 writeFileSync(join(root, 'style.css'), 'body{}');
 writeFileSync(join(tmpdir(), 'talvarind-serve-secret.txt'), 'outside the root');
-
-function serve(extra = []) {
-  const child = spawn(process.execPath, [join(import.meta.dirname, '..', 'serve.mjs'), '--root', root, ...extra], {
-    env: { ...process.env, PORT: '0' },
-    stdio: ['ignore', 'pipe', 'inherit'],
-  });
-  return new Promise((resolve, reject) => {
-    let out = '';
-    child.stdout.on('data', (d) => {
-      out += d;
-      const m = /http:\/\/localhost:(\d+)\//.exec(out);
-      if (m) resolve({ child, port: Number(m[1]), out });
-    });
-    child.on('exit', (code) => reject(new Error(`serve.mjs exited with ${code}`)));
-  });
-}
 
 // A raw request, so that paths like /../x reach the server as written.
 const get = (port, path, method = 'GET') =>
@@ -44,7 +28,7 @@ const get = (port, path, method = 'GET') =>
 
 let isolated, plain;
 before(async () => {
-  [isolated, plain] = await Promise.all([serve(), serve(['--no-isolation'])]);
+  [isolated, plain] = await Promise.all([startServer(root), startServer(root, ['--no-isolation'])]);
 });
 after(() => {
   isolated.child.kill();
