@@ -186,6 +186,9 @@ void SetUpPosition(TState* S, std::string Line) {
 
 // The "go" being answered: whether it asked for an endless search.
 bool InfiniteGo = false;
+// "debug on": every think on a clock first says the time it may use, so that a tester can see how far
+// past it a move went.
+bool DebugReports = false;
 
 // A search that ended by itself waits, before it answers, for what the interface must send first: "stop"
 // after "go infinite", "ponderhit" or "stop" after "go ponder" ("quit" and the end of input too).
@@ -303,6 +306,8 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
   // The answer goes out before the move is played: one found but not recorded (the game record is full)
   // is still the answer the interface waits for.
   InfiniteGo = Infinite;
+  if (DebugReports && Clock.Limit != TTimeLimit::None && !S->PonderSearch)
+    OutputPrint("info string budget %lld ms\n", (long long)ThinkBudget(S));
   ThinkAndExecute(S);
   // What this "go" asked for ends with it: a think started otherwise (a test's, the shell's) never waits.
   InfiniteGo = false;
@@ -345,6 +350,7 @@ void ProcessUCIInputWhileSearch(TState* S) {
 
 void UCI(TState* S, std::string FirstLine) {
   InitBoard(S);
+  DebugReports = false;
   S->DumpState = true;
   S->Mode = MUCI;
   S->Hooks = &UciHooks;
@@ -378,6 +384,8 @@ void UCI(TState* S, std::string FirstLine) {
       SetUpPosition(S, Line);
     } else if (Cmd == "go") {
       Go(S, Clock, Line);
+    } else if (Cmd == "debug") {
+      DebugReports = NextWord(Line) == "on";
     } else if (Cmd == "quit") {
       S->Quit = true;
     }

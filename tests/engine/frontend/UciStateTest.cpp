@@ -217,6 +217,32 @@ TEST_F(UciState, GoSetsTheMoversClockOnly) {
   EXPECT_FALSE(S->InfiniteSearch);
 }
 
+// "debug on" gives each think on a clock the budget it then keeps to; a think without one says nothing.
+TEST_F(UciState, DebugReportsTheBudgetOfEachThinkOnAClock) {
+  struct TCase {
+    const char* Input;
+    const char* Report;  // nullptr: no budget line
+  };
+  const TCase Cases[] = {
+      {"debug on\ngo wtime 5000 btime 7000 depth 1\n", "info string budget 200 ms\n"},
+      {"debug on\ngo movetime 1000 depth 1\n", "info string budget 887 ms\n"},
+      {"debug on\ngo depth 1\n", nullptr},
+      {"debug on\ndebug off\ngo wtime 5000 btime 7000 depth 1\n", nullptr},
+      {"go wtime 5000 btime 7000 depth 1\n", nullptr},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Input);
+    const std::string Output = Dialogue(C.Input);
+    ASSERT_NE(Output.find("bestmove "), std::string::npos) << Output;
+    if (C.Report) {
+      EXPECT_EQ(Output.rfind(C.Report, 0), 0u) << Output;
+      EXPECT_EQ(std::string(C.Report), "info string budget " + std::to_string(S->MaxThinkTime) + " ms\n");
+    } else {
+      EXPECT_EQ(Output.find("budget"), std::string::npos) << Output;
+    }
+  }
+}
+
 TEST_F(UciState, GoTimeModes) {
   // Fixed time per move: the clock is refilled to it after the move.
   Dialogue("go movetime 1000 depth 1\n");
