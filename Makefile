@@ -99,11 +99,15 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	FUZZ_BUILD=$(FUZZ_BUILD) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run
 
-# Self-play under load, not part of make test: SOAK_GAMES games (6 to 13 s each here) between two engine
-# processes with two threads each, at 2 s + 50 ms a side.
+# Self-play, not part of make test: SOAK_GAMES games (6 to 13 s each here) between two engine processes
+# with two threads each, at 2 s + 50 ms a side. SOAK_LOAD=1 adds two busy loops and a process that keeps
+# allocating and touching SOAK_TOUCH_GIB GiB of memory.
 SOAK_GAMES ?= 200
+SOAK_LOAD  ?= 0
+SOAK_TOUCH_GIB ?= 3
 soak: build
-	TALVARIND_SOAK_GAMES=$(SOAK_GAMES) ./$(BUILD)/talvarind-tests --gtest_filter='Soak.*'
+	TALVARIND_SOAK_GAMES=$(SOAK_GAMES) TALVARIND_SOAK_LOAD=$(SOAK_LOAD) TALVARIND_SOAK_TOUCH_GIB=$(SOAK_TOUCH_GIB) \
+		./$(BUILD)/talvarind-tests --gtest_filter='Soak.*'
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target talvarind-bench

@@ -1,15 +1,21 @@
 // Self-play under load (make soak; not part of make test): two engine processes with two search threads
 // each play fast games through their UCI dialogue, refereed here. Any crash, hang, illegal or missing move,
 // or think longer than the time the engine had left fails the run. TALVARIND_SOAK_GAMES sets the number of
-// games, TALVARIND_SOAK_SEED the openings.
+// games, TALVARIND_SOAK_SEED the openings; TALVARIND_SOAK_LOAD=1 adds two busy loops and a process that
+// keeps allocating and touching memory (TALVARIND_SOAK_TOUCH_GIB, 3 by default). The report ends with the
+// ten thinks that went furthest past the budget the engine gave itself ("debug on").
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "EngineProcess.h"
@@ -54,6 +60,14 @@ struct TPlayer {
   }
 };
 
+// One think against the budget the engine announced for it.
+struct TThink {
+  long long OverMs;  // past the budget; negative when within it
+  long long ThinkMs, BudgetMs, SinceReportMs;
+  int Depth;
+  std::string Where;
+};
+
 struct TTally {
   int Wins = 0, Draws = 0, Losses = 0;  // of the first engine
   std::map<std::string, int> Endings;
@@ -62,6 +76,14 @@ struct TTally {
   double WorstShare = 0;
   long long WorstThinkMs = 0, WorstLeftMs = 0, LongestThinkMs = 0;
   std::string WorstWhere;
+  std::vector<TThink> All;
+};
+
+// The budget, the last depth reported and when the last report came, from a think's lines.
+struct TReports {
+  long long BudgetMs = -1;
+  int Depth = 0;
+  Clock::time_point LastReport{};
 };
 
 // Plays one game; the failure text, empty when nothing went wrong.
@@ -91,8 +113,21 @@ std::string PlayGame(TPlayer* White, TPlayer* Black, e2e::TReferee& Referee, std
     const Clock::time_point Start = Clock::now();
     std::string Line;
     std::vector<std::string> Seen;
-    const bool Answered = Mover->Engine.ReadUntilPrefix("bestmove", Line, milliseconds(LeftMs[Side]) + Grace, &Seen);
-    const long long ThinkMs = std::chrono::duration_cast<milliseconds>(Clock::now() - Start).count();
+    TReports Reports;
+    Reports.LastReport = Start;
+    const bool Answered = Mover->Engine.ReadUntil(
+        [&](const std::string& L) {
+          if (L.rfind("info ", 0) != 0) return L.rfind("bestmove", 0) == 0;
+          Reports.LastReport = Clock::now();
+          long long Budget;
+          int Depth;
+          if (std::sscanf(L.c_str(), "info string budget %lld ms", &Budget) == 1) Reports.BudgetMs = Budget;
+          else if (std::sscanf(L.c_str(), "info depth %d", &Depth) == 1) Reports.Depth = Depth;
+          return false;
+        },
+        Line, milliseconds(LeftMs[Side]) + Grace, &Seen);
+    const Clock::time_point End = Clock::now();
+    const long long ThinkMs = std::chrono::duration_cast<milliseconds>(End - Start).count();
     const std::string Context = "\nafter: " + Moves + "\n" + e2e::Dump(Seen);
     if (!Answered) {
       const std::string Gone = Mover->Gone();
@@ -118,6 +153,10 @@ std::string PlayGame(TPlayer* White, TPlayer* Black, e2e::TReferee& Referee, std
       Tally.WorstWhere = Where;
     }
     if (ThinkMs > Tally.LongestThinkMs) Tally.LongestThinkMs = ThinkMs;
+    if (Reports.BudgetMs < 0) return Where + ": no \"info string budget\" before the move" + Context;
+    Tally.All.push_back({ThinkMs - Reports.BudgetMs, ThinkMs, Reports.BudgetMs,
+                         std::chrono::duration_cast<milliseconds>(End - Reports.LastReport).count(), Reports.Depth,
+                         Where});
     LeftMs[Side] += IncrementMs - ThinkMs;
   }
 
@@ -137,17 +176,50 @@ int EnvironmentNumber(const char* Name, int Default) {
   return Text && *Text ? std::atoi(Text) : Default;
 }
 
+// The memory load: started by the soak as a process of its own (this program, this test alone).
+TEST(SoakLoad, TouchMemory) {
+  const int Gib = EnvironmentNumber("TALVARIND_SOAK_TOUCH_GIB", 0);
+  if (Gib <= 0) GTEST_SKIP() << "run by the soak under load";
+  const size_t Bytes = size_t(Gib) << 30;
+  for (;;) {
+    // Allocated afresh each round, so that the system keeps finding and zeroing pages.
+    std::vector<char*> Blocks;
+    for (size_t Done = 0; Done < Bytes; Done += size_t(1) << 28) Blocks.push_back(new char[size_t(1) << 28]);
+    for (char* Block : Blocks) {
+      for (size_t At = 0; At < (size_t(1) << 28); At += 4096) Block[At] = char(At);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (char* Block : Blocks) delete[] Block;
+  }
+}
+
 TEST(Soak, SelfPlayUnderLoad) {
   const int Games = EnvironmentNumber("TALVARIND_SOAK_GAMES", 0);
   if (Games <= 0) GTEST_SKIP() << "the soak runs under make soak (TALVARIND_SOAK_GAMES=N)";
   if (e2e::Sanitized()) GTEST_SKIP() << "the soak measures time: plain build only";
   const unsigned Seed = unsigned(EnvironmentNumber("TALVARIND_SOAK_SEED", 1));
 
+  // Killed with the test's end.
+  std::vector<std::unique_ptr<TEngineProcess>> Load;
+  if (EnvironmentNumber("TALVARIND_SOAK_LOAD", 0) == 1) {
+    for (int I = 0; I < 2; I++) {
+      Load.push_back(std::make_unique<TEngineProcess>());
+      ASSERT_TRUE(Load.back()->Start("/bin/sh", {"-c", "while :; do :; done"}));
+    }
+    const int Gib = EnvironmentNumber("TALVARIND_SOAK_TOUCH_GIB", 3);
+    setenv("TALVARIND_SOAK_TOUCH_GIB", std::to_string(Gib).c_str(), 1);
+    Load.push_back(std::make_unique<TEngineProcess>());
+    ASSERT_TRUE(Load.back()->Start("/proc/self/exe", {"--gtest_filter=SoakLoad.TouchMemory"}));
+    unsetenv("TALVARIND_SOAK_TOUCH_GIB");
+    std::printf("soak: under load, two busy loops and %d GiB allocated and touched over and over\n", Gib);
+  }
+
   TPlayer Players[2];
   for (int I = 0; I < 2; I++) {
     Players[I].Name = I == 0 ? "first engine" : "second engine";
     ASSERT_TRUE(Players[I].Engine.Start(TALVARIND_EXE, {"uci"}, TEngineProcess::TErrors::Capture));
     ASSERT_EQ(Players[I].Expect("uci", "uciok", 10s), "");
+    Players[I].Engine.Send("debug on");
     Players[I].Engine.Send("setoption name Threads value 2");
     ASSERT_EQ(Players[I].Expect("isready", "readyok", 30s), "");
   }
@@ -180,6 +252,16 @@ TEST(Soak, SelfPlayUnderLoad) {
   std::printf("  %lld thinks; slowest against its budget: %lld ms of %lld ms left (%.0f %%), %s; longest %lld ms\n",
               Tally.Thinks, Tally.WorstThinkMs, Tally.WorstLeftMs, 100 * Tally.WorstShare, Tally.WorstWhere.c_str(),
               Tally.LongestThinkMs);
+  const size_t Shown = std::min<size_t>(10, Tally.All.size());
+  std::partial_sort(Tally.All.begin(), Tally.All.begin() + long(Shown), Tally.All.end(),
+                    [](const TThink& A, const TThink& B) { return A.OverMs > B.OverMs; });
+  std::printf("  the %zu thinks furthest past their budget:\n  %8s %8s %8s %6s %12s  %s\n", Shown, "past ms", "think",
+              "budget", "depth", "since report", "where");
+  for (size_t I = 0; I < Shown; I++) {
+    const TThink& T = Tally.All[I];
+    std::printf("  %8lld %8lld %8lld %6d %12lld  %s\n", T.OverMs, T.ThinkMs, T.BudgetMs, T.Depth, T.SinceReportMs,
+                T.Where.c_str());
+  }
 }
 
 }  // namespace
