@@ -15,6 +15,9 @@ DESTDIR    ?=
 
 # CI builds fail on any compiler warning.
 CMAKE_FLAGS = -G Ninja -DTALVARIND_WERROR=$(if $(CI),ON,OFF)
+# The tests where GoogleTest is found (AUTO); the targets that run them insist on them (ON), so that a
+# machine without it fails there rather than running no test.
+TESTS      ?= AUTO
 # Suites the everyday runs leave out: the Windows build's (make test-windows) and the soak (make soak).
 LEFT_OUT   = windows|soak
 
@@ -23,7 +26,7 @@ LEFT_OUT   = windows|soak
 all: build
 
 configure:
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DTALVARIND_TESTS=$(TESTS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -50,6 +53,8 @@ package: engine
 
 test: test-release test-asan test-tsan
 
+check test-release test-windows soak xboard-match: TESTS = ON
+
 # For everyday work: the Release build and every suite but the slow ones (the xboard match).
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE '$(LEFT_OUT)|slow'
@@ -63,14 +68,14 @@ test-release: build
 
 # The same suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
-	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=address,undefined
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DTALVARIND_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=address,undefined
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE '$(LEFT_OUT)'
 
 # The suites labelled "threads" (all but those of the single-threaded folders) once more under ThreadSanitizer.
 test-tsan:
-	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_FLAGS) -DTALVARIND_TESTS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARIND_SANITIZE=thread
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 TALVARIND_SANITIZED=1 \
 		ctest --output-on-failure -j $(JOBS) -L threads -LE '$(LEFT_OUT)'
@@ -89,7 +94,7 @@ test-windows: build
 # Assertions on: every make and unmake is checked against a recomputation of the whole position. Deep
 # counts are cut down as in the sanitizer builds.
 debug:
-	cmake -S . -B $(DEBUG_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B $(DEBUG_BUILD) $(CMAKE_FLAGS) -DTALVARIND_TESTS=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(DEBUG_BUILD) -j $(JOBS)
 	cd $(DEBUG_BUILD) && TALVARIND_SANITIZED=1 ctest --output-on-failure -j $(JOBS) -LE '$(LEFT_OUT)'
 

@@ -12,6 +12,7 @@
 
 #include "EngineProcess.h"
 
+// ctest label: timed (it measures start-up)
 TEST(EngineStartup, TableThatCannotBeAllocatedEndsTheProgramCleanly) {
   // Sanitizer runtimes reserve terabytes of address space and cannot run under a small limit.
   if (e2e::Sanitized()) GTEST_SKIP() << "an address-space limit does not mix with sanitizer runtimes";

@@ -159,6 +159,7 @@ class UciDialogue : public ::testing::Test {
   TEngineProcess Engine;
 };
 
+// ctest label: timed (it waits on the clock)
 TEST_F(UciDialogue, IdentifiesItselfAndItsOptions) {
   Engine.Send("uci");
   ExpectIdentity(false, false, "1024");
@@ -523,6 +524,7 @@ class UciTimeUse : public UciDialogue {
   }
 };
 
+// ctest label: timed (it measures the time a think takes)
 TEST_F(UciTimeUse, StaysWithinItsClock) {
   // Sixty thinks on a clock of one second plus 100 ms a move; a game that ends sooner is followed by a
   // new one on fresh clocks.

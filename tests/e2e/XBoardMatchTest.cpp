@@ -174,6 +174,7 @@ bool ExpectedError(const std::string& Line) {
   return std::regex_match(Line, Allowed);
 }
 
+// ctest label: slow (games on the clock)
 TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
   if (e2e::Sanitized())
     GTEST_SKIP() << "the match is played by the Release build: sanitizers slow the engine's clock use";

@@ -91,7 +91,7 @@ void* AllocLargeZeroed(size_t Size) {
   return Raw + Page;
 }
 
-void FreeLarge(void* P, size_t Size) {
+void FreeLarge(void* P, size_t) {
   if (P == nullptr) return;
   StopPopulate();
   const TLargeHeader Header = *HeaderOf(P);

@@ -34,7 +34,7 @@ void* AllocLargeZeroed(size_t Size) {
   return P;
 }
 
-void FreeLarge(void* P, size_t Size) {
+void FreeLarge(void* P, size_t) {
   if (P == nullptr) return;
   StopPopulate();
   VirtualFree(P, 0, MEM_RELEASE);

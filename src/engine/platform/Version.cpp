@@ -1,9 +1,7 @@
 #include "engine/platform/Version.h"
 
-#include <algorithm>
+#ifndef TALVARIND_VERSION
+#error "TALVARIND_VERSION comes from CMakeLists.txt"
+#endif
 
-std::string VersionString() {
-  std::string Text = std::string(VersionNumber) + "." + VersionDate + "." + VersionTime;
-  std::replace(Text.begin(), Text.end(), '/', '.');
-  return Text;
-}
+std::string VersionString() { return TALVARIND_VERSION; }

@@ -2,8 +2,5 @@
 
 #include <string>
 
-inline constexpr const char* VersionNumber = "1.00";
-inline constexpr const char* VersionDate = "2012/04/10";
-inline constexpr const char* VersionTime = "0112";
-
+// The version set in CMakeLists.txt's project(), as the dialogues and the board report it.
 std::string VersionString();

@@ -44,8 +44,8 @@ inline TBitboard LowestBit(TBitboard B) { return B & (0 - B); }
 
 }  // namespace
 
-void InitMoves(const TPosition* Position, TGeneratedMoves* List, TMove FirstMoveToTry, const TSearchStack* Stack,
-               bool DoQuiet, bool DoBadCaptures) {
+void InitMoves(const TPosition*, TGeneratedMoves* List, TMove FirstMoveToTry, const TSearchStack* Stack, bool DoQuiet,
+               bool DoBadCaptures) {
   List->Lock.store(0, std::memory_order_relaxed);
   List->Stage = MGSNone;
   List->Phase = MGPFirstMoveToTry;

@@ -183,6 +183,6 @@ TEST(MemoryTest, LargeBlocksAreZeroedAndCanBeZeroedAgain) {
   ZeroLarge(nullptr, Size);
 }
 
-TEST(VersionTest, DateSlashesBecomePoints) { EXPECT_EQ(VersionString(), "1.00.2012.04.10.0112"); }
+TEST(VersionTest, ReleaseThenBuildDateAndTime) { EXPECT_EQ(VersionString(), "1.00.2012.04.10.0112"); }
 
 }  // namespace

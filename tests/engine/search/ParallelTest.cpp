@@ -494,6 +494,7 @@ int64_t ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) 
 
 }  // namespace
 
+// ctest label: timed (it waits on the clock)
 TEST(StalledThread, ThinkStopsOnTimeAndAnswersOnRelease) {
   for (const TStallCase& Case : StallCases) {
     SCOPED_TRACE(Case.Name);
