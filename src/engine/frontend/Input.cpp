@@ -6,8 +6,9 @@
 #include "engine/platform/StdInput.h"
 #include "engine/platform/Timer.h"
 
-// Process-wide state. No locks: only the front-end thread and search thread 0 call in, and they take
-// turns through the semaphore hand-off of the thread pool, which orders their accesses.
+// Process-wide state. No locks: outside a think only the front end reads; during one, search thread 0 and
+// the root search read only while holding the search's Polling flag (search/TimeControl.cpp), whose
+// acquire and release order their accesses.
 namespace {
 
 constexpr int InputChunk = 4096;
