@@ -13,7 +13,7 @@ namespace {
 // What a search reads besides the flags it is told to stop or go on with.
 struct TUnderSearch {
   TPosition Position;
-  int32_t HistoryPly, MaxDepth, MaxMoves, MaxNodes, MaxThreadCount, UsedThreadCount, Pondering, UseFastEval;
+  int32_t HistoryPly, MaxDepth, MovesPerControl, MaxNodes, MaxThreadCount, UsedThreadCount, Pondering, UseFastEval;
   int64_t MaxTime, TimeLeft[2], TimeIncrement[2];
   int32_t MovesLeft[2];
 
@@ -21,7 +21,7 @@ struct TUnderSearch {
       : Position(S->Position),
         HistoryPly(S->HistoryPly),
         MaxDepth(S->MaxDepth),
-        MaxMoves(S->MaxMoves),
+        MovesPerControl(S->MovesPerControl),
         MaxNodes(S->MaxNodes),
         MaxThreadCount(S->MaxThreadCount),
         UsedThreadCount(S->UsedThreadCount),
@@ -41,7 +41,8 @@ struct TUnderSearch {
       What += Name;
     };
     Changed(HistoryPly != Now.HistoryPly, "HistoryPly");
-    Changed(MaxDepth != Now.MaxDepth || MaxMoves != Now.MaxMoves || MaxNodes != Now.MaxNodes || MaxTime != Now.MaxTime,
+    Changed(MaxDepth != Now.MaxDepth || MovesPerControl != Now.MovesPerControl || MaxNodes != Now.MaxNodes ||
+                MaxTime != Now.MaxTime,
             "limits");
     Changed(std::memcmp(TimeLeft, Now.TimeLeft, sizeof TimeLeft) != 0 ||
                 std::memcmp(TimeIncrement, Now.TimeIncrement, sizeof TimeIncrement) != 0 ||

@@ -66,7 +66,7 @@ void EnterFace(TState* S, int32_t Mode) {
 TStateGuard::TStateGuard(TState* S)
     : S(S),
       MaxDepth(S->MaxDepth),
-      MaxMoves(S->MaxMoves),
+      MovesPerControl(S->MovesPerControl),
       MaxNodes(S->MaxNodes),
       Hint(S->Hint),
       InfiniteSearch(S->InfiniteSearch),
@@ -77,7 +77,7 @@ TStateGuard::TStateGuard(TState* S)
       UseThreadSleeping(S->UseThreadSleeping),
       UseFastEval(S->UseFastEval),
       Mode(S->Mode),
-      DumpState(S->DumpState),
+      PostThinking(S->PostThinking),
       Dumped(S->Dumped),
       IterativeDepth(S->IterativeDepth),
       CheckCounter(S->CheckCounter),
@@ -98,7 +98,7 @@ TStateGuard::TStateGuard(TState* S)
 
 TStateGuard::~TStateGuard() {
   S->MaxDepth = MaxDepth;
-  S->MaxMoves = MaxMoves;
+  S->MovesPerControl = MovesPerControl;
   S->MaxNodes = MaxNodes;
   S->Hint = Hint;
   S->InfiniteSearch = InfiniteSearch;
@@ -110,7 +110,7 @@ TStateGuard::~TStateGuard() {
   S->UseFastEval = UseFastEval;
   S->Mode = Mode;
   S->Hooks = Hooks;
-  S->DumpState = DumpState;
+  S->PostThinking = PostThinking;
   S->Dumped = Dumped;
   S->IterativeDepth = IterativeDepth;
   S->CheckCounter = CheckCounter;

@@ -38,8 +38,8 @@ class TStateGuard {
 
  private:
   TState* S;
-  int32_t MaxDepth, MaxMoves, MaxNodes, Hint, InfiniteSearch, Pondering, NodeInterval, MaxThreadCount, UsedThreadCount,
-      UseThreadSleeping, UseFastEval, Mode, DumpState, Dumped, IterativeDepth, CheckCounter;
+  int32_t MaxDepth, MovesPerControl, MaxNodes, Hint, InfiniteSearch, Pondering, NodeInterval, MaxThreadCount,
+      UsedThreadCount, UseThreadSleeping, UseFastEval, Mode, PostThinking, Dumped, IterativeDepth, CheckCounter;
   int32_t MovesLeft[2];
   int64_t MaxThinkTime, MaxTime, StartTime, LastPollTime, Nodes, TotalNodes;
   int64_t TimeLeft[2], TimeIncrement[2];

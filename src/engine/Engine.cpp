@@ -65,7 +65,7 @@ void SetStateDefaults(TState* S) {
   S->MaxDepth = 256;
   S->Pondering = false;
   S->MovesLeft[0] = S->MovesLeft[1] = 256;
-  S->MaxMoves = 1;
+  S->MovesPerControl = 1;
   S->MaxNodes = 0;
   S->MaxThinkTime = 0;
   S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
@@ -79,7 +79,7 @@ void SetStateDefaults(TState* S) {
   S->Thinking = false;
   S->StopOnPonderHit = false;
   S->PonderSearch = false;
-  S->DumpState = false;
+  S->PostThinking = false;
   S->Quit = false;
   S->Mode = MNone;
   S->Hooks = nullptr;

@@ -72,7 +72,7 @@ static void SetInitialPosition(TState* S) {
 
 static void ResetClocks(TState* S) {
   S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
-  S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+  S->MovesLeft[0] = S->MovesLeft[1] = S->MovesPerControl;
   S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
 }
 

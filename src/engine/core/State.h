@@ -84,7 +84,8 @@ struct TState {
   TMove BestMove;
   int32_t MaxDepth;
   uint32_t Generation;
-  int32_t MaxMoves;
+  // Moves to the next time control (1: the whole game on one clock).
+  int32_t MovesPerControl;
   int32_t MaxNodes;
   int32_t Hint;
   int32_t InfiniteSearch;
@@ -135,7 +136,9 @@ struct TState {
   // while the search polls for input.
   int32_t RootSide;
   THistoryStack HistoryStack;
-  int32_t DumpState;
+  // Whether a think posts its thinking lines (XBoard's post and nopost), and whether the running
+  // iteration's line is out already.
+  int32_t PostThinking;
   int32_t Dumped;
   TPosition Position;
   std::atomic<int32_t> HistoryHeuristic[16][64];

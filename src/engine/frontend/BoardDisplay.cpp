@@ -132,7 +132,7 @@ std::string RenderBigBoard(TState* S) {
   Screen.Status(6, 57, Side == 0 ? "Current side: WHITE" : "Current side: BLACK");
   Screen.Status(7, 60, StatusText(P));
   Screen.Status(8, 57, "Depth: " + Number(S->MaxDepth));
-  Screen.Status(9, 57, "Moves: " + Number(S->MovesLeft[Side]) + "/" + Number(S->MaxMoves));
+  Screen.Status(9, 57, "Moves: " + Number(S->MovesLeft[Side]) + "/" + Number(S->MovesPerControl));
   Screen.Status(10, 57, "Time: " + Number(S->TimeLeft[Side]) + "/" + Number(S->MaxTime));
   Screen.Status(11, 57, "Nodes: " + Number(S->Nodes) + "/" + Number(S->MaxNodes));
   Screen.Status(13, 57, "| ply | white | black");

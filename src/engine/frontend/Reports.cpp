@@ -27,7 +27,7 @@ int32_t MateInMoves(int32_t Score) {
 }
 
 void DumpState(TState* S, int32_t Score) {
-  if (S->DumpState && S->Mode == MXBoard) {
+  if (S->PostThinking && S->Mode == MXBoard) {
     const int64_t Centiseconds = (GetMilliseconds() - S->StartTime) / 10;
     // Mates as xboard shows them: 100000 + N for mate in N moves, -100000 - N for mated in N.
     const int32_t Mate = MateInMoves(Score);

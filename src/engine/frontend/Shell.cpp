@@ -30,33 +30,8 @@ constexpr const char* YN = "ny";
 // finish, a typed depth would only overflow the stack.
 constexpr int32_t MaxPerftDepth = MaxPly;
 
-constexpr const char* Help[][2] = {
-    {"new", "New game"},
-    {"exit/quit", "Back to OS"},
-    {"depth", "Set maximal depth"},
-    {"eval", "Print the evalution value"},
-    {"evalfast", "Print the fast evalution value"},
-    {"fasteval", "Set fast evaluation on/off"},
-    {"find", "Find next move"},
-    {"legal", "List legal moves"},
-    {"help", "This help"},
-    {"hist", "Print full history"},
-    {"moves", "Set maximal moves"},
-    {"nodes", "Set maximal nodes"},
-    {"perft", "Perform perft test and benchmark"},
-    {"position", "Set board position with UCI-style syntax"},
-    {"threads", "Set maximal thread count"},
-    {"threadsleeping", "Set thread sleeping on/off"},
-    {"time", "Set maximal time"},
-    {"timeinc", "Set time increment"},
-    {"self", "Selfplaying"},
-    {"uci", "UCI interface"},
-    {"undo", "Undo a move"},
-    {"view", "Print board"},
-    {"xboard", "XBoard/WinBoard interface"},
-};
-
-void Say(const char* Text) {
+// A line of the shell's own; the next prompt flushes it.
+void PrintLine(const char* Text) {
   OutputWrite(Text);
   OutputChar('\n');
 }
@@ -153,7 +128,7 @@ bool SetUpPosition(TState* S, std::string Line) {
     if (!ReadShellLine(S, Line)) return true;
     Trim(Line);
     if (Line.empty()) {
-      Say("Invalid input!");
+      PrintLine("Invalid input!");
       return false;
     }
   }
@@ -171,12 +146,12 @@ bool LooksLikeMove(const std::string& Word) {
 
 bool EnterMove(TState* S, const std::string& Word) {
   if (!LooksLikeMove(Word)) {
-    Say("Invalid input!");
+    PrintLine("Invalid input!");
     return false;
   }
   const TMove Move = ParseMove(S, Word);
   if (Move == 0) {
-    Say("Illegal move!");
+    PrintLine("Illegal move!");
     return false;
   }
   // The user's clock runs from the last time the shell handed over the move.
@@ -187,7 +162,7 @@ bool EnterMove(TState* S, const std::string& Word) {
   ChargeClock(S, Side, Now - S->StartTime);
   if (!PlayGameMove(S, Move)) {
     S->TimeLeft[Side] = Before;
-    Say("Illegal move!");
+    PrintLine("Illegal move!");
     return false;
   }
   // The other side's thinking starts now, also when one person plays both sides.
@@ -225,7 +200,7 @@ bool NewGame(TShellLine& C) {
   TState* S = C.S;
   InitBoard(S);
   S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
-  S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+  S->MovesLeft[0] = S->MovesLeft[1] = S->MovesPerControl;
   S->StartTime = GetMilliseconds();
   return true;
 }
@@ -260,7 +235,7 @@ bool Quit(TShellLine& C) {
 }
 
 // Self-play itself belongs to the loop, for the exact line "self" only.
-bool Redraw(TShellLine&) { return true; }
+bool ShowBoard(TShellLine&) { return true; }
 
 bool Depth(TShellLine& C) {
   ReadValue(C.S, C.Rest, "Maximal depth (", C.S->MaxDepth, C.S->MaxDepth);
@@ -307,7 +282,8 @@ bool TimeIncrement(TShellLine& C) {
 
 bool Moves(TShellLine& C) {
   TState* S = C.S;
-  if (ReadValue(S, C.Rest, "Max moves (", S->MaxMoves, S->MaxMoves)) S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+  if (ReadValue(S, C.Rest, "Max moves (", S->MovesPerControl, S->MovesPerControl))
+    S->MovesLeft[0] = S->MovesLeft[1] = S->MovesPerControl;
   return true;
 }
 
@@ -318,43 +294,58 @@ bool Nodes(TShellLine& C) {
 
 bool Position(TShellLine& C) { return SetUpPosition(C.S, C.Rest); }
 
-bool PrintHelp(TShellLine&) {
-  for (const auto& Entry : Help) OutputPrint("%-15s%s\n", Entry[0], Entry[1]);
-  Say("otherwise move like a2a3 or a7a8q (\"nbrq\" as last char for promotion)");
-  return false;
-}
+bool PrintHelp(TShellLine&);
 
+// The shell's commands in the order the help lists them; a command of several names lists them with
+// slashes between.
 struct TShellCommand {
-  const char* Word;
+  const char* Names;
+  const char* Help;
   bool (*Handler)(TShellLine&);
 };
 
 constexpr TShellCommand Commands[] = {
-    {"XBOARD", Dialogue},
-    {"UCI", Dialogue},
-    {"NEW", NewGame},
-    {"FIND", Find},
-    {"EVAL", Evaluate},
-    {"EVALFAST", Evaluate},
-    {"UNDO", Undo},
-    {"HIST", History},
-    {"LEGAL", Legal},
-    {"QUIT", Quit},
-    {"EXIT", Quit},
-    {"SELF", Redraw},
-    {"VIEW", Redraw},
-    {"DEPTH", Depth},
-    {"PERFT", Perft},
-    {"THREADS", Threads},
-    {"THREADSLEEPING", ThreadSleeping},
-    {"FASTEVAL", FastEval},
-    {"TIME", Time},
-    {"TIMEINC", TimeIncrement},
-    {"MOVES", Moves},
-    {"NODES", Nodes},
-    {"POSITION", Position},
-    {"HELP", PrintHelp},
+    {"new", "New game", NewGame},
+    {"exit/quit", "Back to OS", Quit},
+    {"depth", "Set maximal depth", Depth},
+    {"eval", "Print the evalution value", Evaluate},
+    {"evalfast", "Print the fast evalution value", Evaluate},
+    {"fasteval", "Set fast evaluation on/off", FastEval},
+    {"find", "Find next move", Find},
+    {"legal", "List legal moves", Legal},
+    {"help", "This help", PrintHelp},
+    {"hist", "Print full history", History},
+    {"moves", "Set maximal moves", Moves},
+    {"nodes", "Set maximal nodes", Nodes},
+    {"perft", "Perform perft test and benchmark", Perft},
+    {"position", "Set board position with UCI-style syntax", Position},
+    {"threads", "Set maximal thread count", Threads},
+    {"threadsleeping", "Set thread sleeping on/off", ThreadSleeping},
+    {"time", "Set maximal time", Time},
+    {"timeinc", "Set time increment", TimeIncrement},
+    {"self", "Selfplaying", ShowBoard},
+    {"uci", "UCI interface", Dialogue},
+    {"undo", "Undo a move", Undo},
+    {"view", "Print board", ShowBoard},
+    {"xboard", "XBoard/WinBoard interface", Dialogue},
 };
+
+// Whether Word, in capitals, is one of the command's names.
+bool IsNamed(const TShellCommand& Command, std::string_view Word) {
+  for (std::string_view Rest = Command.Names;;) {
+    const size_t Slash = Rest.find('/');
+    const std::string_view Name = Rest.substr(0, Slash);
+    if (Name.size() == Word.size() && Upper(std::string(Name)) == Word) return true;
+    if (Slash == std::string_view::npos) return false;
+    Rest.remove_prefix(Slash + 1);
+  }
+}
+
+bool PrintHelp(TShellLine&) {
+  for (const TShellCommand& Command : Commands) OutputPrint("%-15s%s\n", Command.Names, Command.Help);
+  PrintLine("otherwise move like a2a3 or a7a8q (\"nbrq\" as last char for promotion)");
+  return false;
+}
 
 }  // namespace
 
@@ -363,7 +354,7 @@ bool ParseAndExecute(TState* S, std::string Line) {
   const std::string Word = Upper(NextWord(Line)).substr(0, 32);
   TShellLine C{S, Word, Line, Whole};
   for (const TShellCommand& Command : Commands)
-    if (Word == Command.Word) return Command.Handler(C);
+    if (IsNamed(Command, Word)) return Command.Handler(C);
   // Anything else is a move.
   return EnterMove(S, Word);
 }
@@ -386,14 +377,14 @@ void ShellInterface(TState* S) {
   S->Hooks = &ShellHooks;
   S->Quit = false;
   S->StartTime = GetMilliseconds();
-  bool Redraw = true;
+  bool ShowBoardNext = true;
   std::string Line;
   while (!S->Quit) {
-    if (Redraw) DrawBigBoard(S);
+    if (ShowBoardNext) DrawBigBoard(S);
     OutputChar('>');
     if (!ReadShellLine(S, Line)) break;
     if (Line == "self") SelfPlay(S);
-    Redraw = ParseAndExecute(S, Line);
+    ShowBoardNext = ParseAndExecute(S, Line);
   }
   OutputFlush();
 }

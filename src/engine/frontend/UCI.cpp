@@ -249,7 +249,7 @@ void Answer(TState* S, TMove Move) {
 }
 
 void Go(TState* S, TGoClock& Clock, std::string Line) {
-  S->MaxMoves = 40;
+  S->MovesPerControl = 40;
   Clock.Time[0] = Clock.Time[1] = 0;
   Clock.TimeInc[0] = Clock.TimeInc[1] = 0;
   S->MaxDepth = 0;
@@ -281,7 +281,7 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
       Clock.TimeInc[Word[0] == 'b'] = NextNumber(Line, 0);
       Clock.Limit = TTimeLimit::Clock;
     } else if (Word == "movestogo") {
-      S->MaxMoves = NextNumber(Line, 40);
+      S->MovesPerControl = NextNumber(Line, 40);
     } else if (Word == "depth") {
       S->MaxDepth = NextNumber(Line, 0);
     } else if (Word == "nodes") {
@@ -351,7 +351,7 @@ void ProcessUCIInputWhileSearch(TState* S) {
 void UCI(TState* S, std::string FirstLine) {
   InitBoard(S);
   DebugReports = false;
-  S->DumpState = true;
+  S->PostThinking = true;
   S->Mode = MUCI;
   S->Hooks = &UciHooks;
   S->MaxDepth = 256;

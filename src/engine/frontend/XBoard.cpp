@@ -396,7 +396,7 @@ void Remove(TCommandLine& C) {
 
 void HardOrEasy(TCommandLine& C) { C.S->Pondering = C.Word == "hard"; }
 
-void PostOrNot(TCommandLine& C) { C.S->DumpState = C.Word == "post"; }
+void PostOrNot(TCommandLine& C) { C.S->PostThinking = C.Word == "post"; }
 
 void OfferDraw(TCommandLine&) { Say("offer draw\n"); }
 
@@ -640,11 +640,11 @@ bool Ponder(TState* S, int32_t& ComputerSide, TXBoardClocks& Clocks, bool& Found
 // An analysis think on the board as it is: endless, every iteration posted, until a line stops it.
 void Analyse(TState* S, int32_t& ComputerSide, TXBoardClocks& Clocks) {
   const int32_t MaxDepth = S->MaxDepth;
-  D.SavedPost = S->DumpState;
+  D.SavedPost = S->PostThinking;
   D.Think = TThink::Analysis;
   D.ComputerSide = &ComputerSide;
   D.Clocks = &Clocks;
-  S->DumpState = true;
+  S->PostThinking = true;
   S->MaxDepth = 0;
   S->MaxThinkTime = 0;
   S->InfiniteSearch = true;
@@ -657,7 +657,7 @@ void Analyse(TState* S, int32_t& ComputerSide, TXBoardClocks& Clocks) {
   D.ComputerSide = nullptr;
   D.Clocks = nullptr;
   S->MaxDepth = MaxDepth;
-  S->DumpState = D.SavedPost;
+  S->PostThinking = D.SavedPost;
   if (D.Pending.empty() && !S->AbortSearch) D.AnalysisFinished = true;
 }
 
@@ -680,7 +680,7 @@ void XBoard(TState* S) {
   ResetXBoardDialogue();
   int32_t ComputerSide = CBlack;
   TXBoardClocks Clocks;
-  S->DumpState = false;
+  S->PostThinking = false;
   S->Mode = MXBoard;
   S->Hooks = &XBoardHooks;
   S->MaxDepth = 256;

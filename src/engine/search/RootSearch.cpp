@@ -14,6 +14,24 @@
 #include "engine/search/TimeControl.h"
 #include "engine/search/TransTable.h"
 
+bool SortRootMoves(int32_t Count, TMove* Moves, int32_t* Scores, int64_t* Nodes) {
+  bool Changed = false;
+  int32_t I = 0;
+  while (I < Count - 1) {
+    if (Scores[I] < Scores[I + 1] || (Scores[I] == Scores[I + 1] && Nodes[I] < Nodes[I + 1])) {
+      std::swap(Moves[I], Moves[I + 1]);
+      std::swap(Scores[I], Scores[I + 1]);
+      std::swap(Nodes[I], Nodes[I + 1]);
+      Changed = true;
+      if (I > 0) I--;
+      else I++;
+    } else {
+      I++;
+    }
+  }
+  return Changed;
+}
+
 namespace {
 
 constexpr int32_t Unsearched = -2147483647;
@@ -78,28 +96,6 @@ TMove FallbackMove(TState* S, TPosition* P, TMove PartialBest, int32_t Count, co
   }
   return Move;
 }
-
-}  // namespace
-
-bool SortRootMoves(int32_t Count, TMove* Moves, int32_t* Scores, int64_t* Nodes) {
-  bool Changed = false;
-  int32_t I = 0;
-  while (I < Count - 1) {
-    if (Scores[I] < Scores[I + 1] || (Scores[I] == Scores[I + 1] && Nodes[I] < Nodes[I + 1])) {
-      std::swap(Moves[I], Moves[I + 1]);
-      std::swap(Scores[I], Scores[I + 1]);
-      std::swap(Nodes[I], Nodes[I + 1]);
-      Changed = true;
-      if (I > 0) I--;
-      else I++;
-    } else {
-      I++;
-    }
-  }
-  return Changed;
-}
-
-namespace {
 
 // The legal root moves, fixed by the first iteration and re-sorted before each later one, with each
 // move's score and nodes from the last iteration that reached it.
@@ -172,10 +168,6 @@ void PublishIteration(TState* S, TPosition* P, int32_t Iteration, const TIterati
   }
   HookIterationDone(S, Iteration, Lines, Count);
 }
-
-}  // namespace
-
-namespace {
 
 // One root search: the root's set-up, the list of root moves and the running iteration.
 struct TRootSearch {

@@ -90,18 +90,18 @@ void SetMoverClock(TState* S, TTimeLimit Kind, int64_t Time, int64_t Increment) 
       S->MaxTime = Time;
       S->TimeIncrement[Side] = Increment;
       S->TimeLeft[Side] = S->MaxTime;
-      S->MovesLeft[Side] = S->MaxMoves;
+      S->MovesLeft[Side] = S->MovesPerControl;
       break;
     case TTimeLimit::PerMove:
       S->MaxTime = Time;
-      S->MaxMoves = 1;
+      S->MovesPerControl = 1;
       S->TimeIncrement[Side] = 0;
       S->TimeLeft[Side] = Time;
       S->MovesLeft[Side] = 1;
       break;
     case TTimeLimit::None:
       S->MaxTime = 0;
-      S->MaxMoves = 1;
+      S->MovesPerControl = 1;
       S->TimeIncrement[Side] = 0;
       S->TimeLeft[Side] = 0;
       S->MovesLeft[Side] = 1;
@@ -110,16 +110,16 @@ void SetMoverClock(TState* S, TTimeLimit Kind, int64_t Time, int64_t Increment) 
 }
 
 void SetTimeControl(TState* S, int32_t MovesPerControl, int64_t Base, int64_t Increment) {
-  S->MaxMoves = MovesPerControl;
+  S->MovesPerControl = MovesPerControl;
   S->MaxTime = Base;
   S->TimeIncrement[0] = S->TimeIncrement[1] = Increment;
-  S->MovesLeft[0] = S->MovesLeft[1] = S->MaxMoves;
+  S->MovesLeft[0] = S->MovesLeft[1] = S->MovesPerControl;
   S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
 }
 
 void SetTimePerMove(TState* S, int64_t Time) {
   S->MovesLeft[0] = S->MovesLeft[1] = 1;
-  S->MaxMoves = 1;
+  S->MovesPerControl = 1;
   S->MaxTime = Time;
   S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
   S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
@@ -129,13 +129,13 @@ void CountMovesToControl(TState* S) {
   const int Side = S->Position.Side >> 3;
   // A whole game in one period has no next control: the budget then shares the clock among the moves
   // still to come, whatever was played before.
-  if (S->MaxMoves <= 0) {
+  if (S->MovesPerControl <= 0) {
     S->MovesLeft[Side] = 0;
     return;
   }
   const int32_t Made = Side == 0 ? (S->HistoryPly + 1) >> 1 : S->HistoryPly >> 1;
   S->MovesLeft[Side] = -Made;
-  while (S->MovesLeft[Side] <= 0) S->MovesLeft[Side] += S->MaxMoves;
+  while (S->MovesLeft[Side] <= 0) S->MovesLeft[Side] += S->MovesPerControl;
 }
 
 bool PlayGameMove(TState* S, TMove Move) {
@@ -146,9 +146,9 @@ bool PlayGameMove(TState* S, TMove Move) {
 
 void CountGameMove(TState* S, int Mover) {
   if (--S->MovesLeft[Mover] <= 0) {
-    S->MovesLeft[Mover] = S->MaxMoves;
+    S->MovesLeft[Mover] = S->MovesPerControl;
     if (S->MaxTime != 0) {
-      if (S->MaxMoves == 1) S->TimeLeft[Mover] = S->MaxTime;
+      if (S->MovesPerControl == 1) S->TimeLeft[Mover] = S->MaxTime;
       else S->TimeLeft[Mover] += S->MaxTime;
     }
   }
@@ -169,7 +169,7 @@ int64_t ThinkBudgetFor(const TState* S, int Side) {
     if (I != 0) Budget = (Ponder ? T / 22 : T / 30) + I;
     else Budget = Ponder ? T / 30 : T / 40;
   } else if (M == 1) {
-    if (S->MaxMoves == 1) Budget = Ponder ? T : T * 15 / 16;
+    if (S->MovesPerControl == 1) Budget = Ponder ? T : T * 15 / 16;
     else Budget = Ponder ? T * 3 / 4 : T / 2;
   } else if (M <= 20) {
     Budget = Ponder ? (T * 4) / (M * 3) : T / M;

@@ -9,7 +9,7 @@
 
 // The kinds of limit the mover's clock can put on a think.
 enum class TTimeLimit {
-  Clock,    // the side's time left and increment, with MaxMoves moves to the next control
+  Clock,    // the side's time left and increment, with MovesPerControl moves to the next control
   PerMove,  // a fixed time for this move
   None,     // no clock: depth, nodes or a stop end the think
 };

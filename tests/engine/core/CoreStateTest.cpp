@@ -15,7 +15,7 @@ namespace {
 // change the limits afterwards.
 struct TStartupSnapshot {
   bool Taken = false;
-  int32_t MaxDepth, MaxMoves, MaxNodes, HistoryPly;
+  int32_t MaxDepth, MovesPerControl, MaxNodes, HistoryPly;
   int32_t MovesLeft[2];
   int64_t TimeLeft[2], TimeIncrement[2], MaxTime, MaxThinkTime;
   int32_t Mode, InfiniteSearch, Pondering, UseFastEval, AbortSearch;
@@ -41,7 +41,7 @@ class TStartupEnvironment : public ::testing::Environment {
     if (!WillRun("CoreState", "StartUpDefaults")) return;
     TState* S = TestState();
     Startup.MaxDepth = S->MaxDepth;
-    Startup.MaxMoves = S->MaxMoves;
+    Startup.MovesPerControl = S->MovesPerControl;
     Startup.MaxNodes = S->MaxNodes;
     Startup.HistoryPly = S->HistoryPly;
     for (int I = 0; I < 2; I++) {
@@ -65,9 +65,9 @@ class TStartupEnvironment : public ::testing::Environment {
 
 TEST(CoreState, StartUpDefaults) {
   ASSERT_TRUE(Startup.Taken);
-  // MovesLeft comes from MaxMoves when the board is set up, after the default of 256.
+  // MovesLeft comes from MovesPerControl when the board is set up, after the default of 256.
   EXPECT_EQ(Startup.MaxDepth, 256);
-  EXPECT_EQ(Startup.MaxMoves, 1);
+  EXPECT_EQ(Startup.MovesPerControl, 1);
   EXPECT_EQ(Startup.MovesLeft[0], 1);
   EXPECT_EQ(Startup.MovesLeft[1], 1);
   EXPECT_EQ(Startup.TimeLeft[0], 0);
@@ -114,8 +114,8 @@ TEST(CoreState, ResetGivesTheInitialPositionAndClocks) {
   EXPECT_EQ(P.StartPly, 0);
   EXPECT_EQ(P.ReversibleMoves, 0);
   EXPECT_EQ(S->HistoryPly, 0);
-  EXPECT_EQ(S->MovesLeft[0], S->MaxMoves);
-  EXPECT_EQ(S->MovesLeft[1], S->MaxMoves);
+  EXPECT_EQ(S->MovesLeft[0], S->MovesPerControl);
+  EXPECT_EQ(S->MovesLeft[1], S->MovesPerControl);
   EXPECT_EQ(S->TimeLeft[0], S->MaxTime);
   EXPECT_EQ(S->TimeLeft[1], S->MaxTime);
   EXPECT_EQ(S->TimeIncrement[0], 0);

@@ -101,7 +101,7 @@ TEST(BoardDisplay, BigBoardPicturesAndPanel) {
   S->MaxTime = 300000;
   S->TimeLeft[0] = 299000;
   S->MovesLeft[0] = 40;
-  S->MaxMoves = 40;
+  S->MovesPerControl = 40;
   S->Nodes = 0;
   S->MaxNodes = 0;
   const std::vector<std::string> Rows = Lines(RenderBigBoard(S));
@@ -183,7 +183,7 @@ TEST(BoardDisplay, NumbersTooLongForTheirRowAreCutAtTheEdge) {
   S->TimeLeft[0] = INT64_MIN;
   S->MaxTime = INT64_MAX;
   S->MovesLeft[0] = INT32_MIN;
-  S->MaxMoves = INT32_MIN;
+  S->MovesPerControl = INT32_MIN;
   S->MaxDepth = INT32_MIN;
   const std::vector<std::string> Rows = Lines(RenderBigBoard(S));
   ASSERT_EQ(Rows.size(), 24u);

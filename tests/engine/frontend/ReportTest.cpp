@@ -111,7 +111,7 @@ TEST_F(ReportLine, UCILineWritesTheWholeVariation) {
 
 TEST_F(ReportLine, XBoardLineHasFixedColumns) {
   EnterFace(S, MXBoard);
-  S->DumpState = true;
+  S->PostThinking = true;
   S->IterativeDepth = 5;
   S->Nodes = 56789;
   SetPV({"e2e4", "e7e5"});
@@ -131,7 +131,7 @@ TEST_F(ReportLine, XBoardLineHasFixedColumns) {
 
 TEST_F(ReportLine, XBoardLineWithoutVariationEndsAfterTheNodes) {
   EnterFace(S, MXBoard);
-  S->DumpState = true;
+  S->PostThinking = true;
   S->IterativeDepth = 12;
   S->Nodes = 0;
   SetPV({});
@@ -171,7 +171,7 @@ TEST_F(ReportLine, MateScoresCountMovesInBothProtocols) {
     const std::string Uci = Printed([&] { DumpUCIState(S, Case.Score); });
     EXPECT_EQ(Uci.rfind(std::string("score ") + Case.Uci + " time ", 0), 0u) << Case.Score << ": " << Uci;
     EnterFace(S, MXBoard);
-    S->DumpState = true;
+    S->PostThinking = true;
     const std::string XBoard = Printed([&] { DumpState(S, Case.Score); });
     std::istringstream Fields(XBoard);
     int32_t Depth = 0, Reported = 0;
@@ -182,7 +182,7 @@ TEST_F(ReportLine, MateScoresCountMovesInBothProtocols) {
 
 TEST_F(ReportLine, XBoardNumbersWiderThanTheirFieldsAreWrittenInFull) {
   EnterFace(S, MXBoard);
-  S->DumpState = true;
+  S->PostThinking = true;
   S->IterativeDepth = 1234;
   S->Nodes = 1234567890123;
   SetPV({"d2d4"});
@@ -198,7 +198,7 @@ TEST_F(ReportLine, PostingOffPrintsNothingButCountsAsDone) {
   S->StartTime = GetMilliseconds();
   for (auto [Mode, Posting] : {std::pair{MXBoard, false}, {MUCI, true}, {MNone, true}}) {
     EnterFace(S, Mode);
-    S->DumpState = Posting;
+    S->PostThinking = Posting;
     S->Dumped = false;
     EXPECT_EQ(Printed([&] { DumpState(S, 10); }), "") << "mode " << Mode;
     EXPECT_TRUE(S->Dumped) << "mode " << Mode;
@@ -209,7 +209,7 @@ TEST(ReportThink, XBoardThinkPostsOneLinePerIteration) {
   TState* S = TestStateWith("startpos");
   TThinkSettings Settings(S);
   EnterFace(S, MXBoard);
-  S->DumpState = true;
+  S->PostThinking = true;
   S->MaxDepth = 4;
   TInputPipe Input;
   std::string Output;
@@ -237,7 +237,7 @@ TEST(ReportThink, ShellThinkPrintsNothing) {
   TState* S = TestStateWith("startpos");
   TThinkSettings Settings(S);
   EnterFace(S, MNone);
-  S->DumpState = true;
+  S->PostThinking = true;
   S->MaxDepth = 3;
   TStdoutTap Tap;
   ASSERT_TRUE(Think(S));

@@ -119,8 +119,9 @@ TEST_F(ShellState, LeavesTheGameAndLimits) {
       {"threads 99", [](auto S) { return S->UsedThreadCount == S->ThreadCount; }, {}},
       {"moves 40\ntime 6000000000\ntimeinc 5000",
        [](auto S) {
-         return S->MaxMoves == 40 && S->MovesLeft[0] == 40 && S->MovesLeft[1] == 40 && S->MaxTime == 6000000000 &&
-                S->TimeLeft[0] == 6000000000 && S->TimeLeft[1] == 6000000000 && S->TimeIncrement[1] == 5000;
+         return S->MovesPerControl == 40 && S->MovesLeft[0] == 40 && S->MovesLeft[1] == 40 &&
+                S->MaxTime == 6000000000 && S->TimeLeft[0] == 6000000000 && S->TimeLeft[1] == 6000000000 &&
+                S->TimeIncrement[1] == 5000;
        },
        {}},
       // Without a time limit nobody's clock runs; with one the user's move is charged to the mover.

@@ -30,12 +30,12 @@ class UciState : public e2e::TInProcessTest {
 
 TEST_F(UciState, StartSetsTheDialogueUp) {
   S->Mode = MNone;
-  S->DumpState = false;
+  S->PostThinking = false;
   S->MaxDepth = DefaultShellDepth;
   e2e::Replay({"e2e4", "e7e5"});
   EXPECT_EQ(Dialogue(""), "");
   EXPECT_EQ(S->Mode, MUCI);
-  EXPECT_TRUE(S->DumpState);
+  EXPECT_TRUE(S->PostThinking);
   EXPECT_EQ(S->MaxDepth, 256);
   EXPECT_EQ(S->HistoryPly, 0);
   EXPECT_EQ(S->Position.Side, CWhite);
@@ -173,11 +173,11 @@ TEST_F(UciState, GameRecordHoldsAThousandHalfMoves) {
 TEST_F(UciState, GoSetsTheMoversClockOnly) {
   // InitBoard at the start of the dialogue fills both clocks from these.
   S->MaxTime = 1234;
-  S->MaxMoves = 7;
+  S->MovesPerControl = 7;
   std::string Output = Dialogue("go wtime 5000 btime 7000 winc 100 binc 200 depth 1\n");
   EXPECT_NE(Output.find("\nbestmove "), std::string::npos) << Output;
   EXPECT_EQ(S->MaxTime, 5000);
-  EXPECT_EQ(S->MaxMoves, 40);
+  EXPECT_EQ(S->MovesPerControl, 40);
   EXPECT_EQ(S->MaxDepth, 1);
   EXPECT_EQ(S->MaxThinkTime, 5000 / 20 - 50);
   EXPECT_EQ(S->TimeIncrement[SWhite], 100);
@@ -192,11 +192,11 @@ TEST_F(UciState, GoSetsTheMoversClockOnly) {
 
   // "startpos" fills the clocks from these again; e2e4 then uses one of White's seven moves.
   S->MaxTime = 1234;
-  S->MaxMoves = 7;
+  S->MovesPerControl = 7;
   Output = Dialogue("position startpos moves e2e4\ngo wtime 5000 btime 7000 winc 100 binc 300 movestogo 10 depth 1\n");
   EXPECT_NE(Output.find("\nbestmove "), std::string::npos) << Output;
   EXPECT_EQ(S->MaxTime, 7000);
-  EXPECT_EQ(S->MaxMoves, 10);
+  EXPECT_EQ(S->MovesPerControl, 10);
   EXPECT_EQ(S->MaxThinkTime, 7000 / 10 - 50);
   EXPECT_EQ(S->TimeIncrement[SBlack], 300);
   EXPECT_LE(S->TimeLeft[SBlack], 7300);
@@ -212,7 +212,7 @@ TEST_F(UciState, GoSetsTheMoversClockOnly) {
   EXPECT_TRUE(S->InfiniteSearch);
   // Moves to go that is not a number gives the forty.
   Dialogue("go movestogo many wtime 60000 btime 60000 depth 1\n");
-  EXPECT_EQ(S->MaxMoves, 40);
+  EXPECT_EQ(S->MovesPerControl, 40);
   EXPECT_EQ(S->MaxThinkTime, 60000 / 20 - 50);
   EXPECT_FALSE(S->InfiniteSearch);
 }
@@ -248,7 +248,7 @@ TEST_F(UciState, GoTimeModes) {
   Dialogue("go movetime 1000 depth 1\n");
   EXPECT_EQ(S->MaxThinkTime, 887);
   EXPECT_EQ(S->MaxTime, 1000);
-  EXPECT_EQ(S->MaxMoves, 1);
+  EXPECT_EQ(S->MovesPerControl, 1);
   EXPECT_EQ(S->TimeLeft[SWhite], 1000);
   EXPECT_EQ(S->MovesLeft[SWhite], 1);
   EXPECT_EQ(S->TimeIncrement[SWhite], 0);
@@ -265,7 +265,7 @@ TEST_F(UciState, GoTimeModes) {
   // Without time words, and with "infinite", there is no clock; later words override earlier ones.
   Dialogue("go wtime 60000 infinite depth 1\n");
   EXPECT_EQ(S->MaxTime, 0);
-  EXPECT_EQ(S->MaxMoves, 1);
+  EXPECT_EQ(S->MovesPerControl, 1);
   EXPECT_EQ(S->MaxDepth, 1);
   EXPECT_EQ(S->TimeLeft[SWhite], 0);
   EXPECT_EQ(S->MaxThinkTime, 0);

@@ -25,7 +25,7 @@ class XBoardState : public e2e::TInProcessTest {
 TEST_F(XBoardState, LimitsAndClocks) {
   const struct {
     const char* Line;
-    int32_t MaxDepth, MaxNodes, MaxMoves;
+    int32_t MaxDepth, MaxNodes, MovesPerControl;
     int64_t MaxTime, Increment;
   } Cases[] = {
       {"sd 7\nsd 999", 256, 0, 1, 0, 0},
@@ -40,18 +40,18 @@ TEST_F(XBoardState, LimitsAndClocks) {
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Line);
-    S->MaxMoves = 1;
+    S->MovesPerControl = 1;
     S->MaxTime = 0;
     S->MaxNodes = 0;
     Dialogue(std::string(Case.Line) + "\n");
     EXPECT_EQ(S->MaxDepth, Case.MaxDepth);
     EXPECT_EQ(S->MaxNodes, Case.MaxNodes);
-    EXPECT_EQ(S->MaxMoves, Case.MaxMoves);
+    EXPECT_EQ(S->MovesPerControl, Case.MovesPerControl);
     EXPECT_EQ(S->MaxTime, Case.MaxTime);
     for (int Side = 0; Side < 2; Side++) {
       EXPECT_EQ(S->TimeLeft[Side], Case.MaxTime);
       EXPECT_EQ(S->TimeIncrement[Side], Case.Increment);
-      EXPECT_EQ(S->MovesLeft[Side], Case.MaxMoves);
+      EXPECT_EQ(S->MovesLeft[Side], Case.MovesPerControl);
     }
   }
   // Moves left to the control after "go": 40 a control, White to move after 10 plies has made 5. The "?"

@@ -223,7 +223,7 @@ TEST(RootIterations, SpentClockEndsTheThinkAfterOneIteration) {
     TState* S = TestStateWith("startpos");
     TThinkSettings Settings(S);
     S->MaxTime = 300000;
-    S->MaxMoves = 40;
+    S->MovesPerControl = 40;
     S->MovesLeft[0] = 40;
     S->TimeLeft[0] = 30;
     S->MaxDepth = Case.MaxDepth;
@@ -247,7 +247,7 @@ TEST(RootIterations, StopDuringAnIterationKeepsThePreviousIterationsMove) {
     TThinkSettings Settings(S);
     S->MaxDepth = 12;  // only a backstop
     EnterFace(S, MUCI);
-    S->DumpState = true;
+    S->PostThinking = true;
     TInputPipe Input;
     std::string Output;
     bool Chosen;

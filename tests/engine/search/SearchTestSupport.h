@@ -33,9 +33,9 @@ class TThinkSettings {
     S->MaxDepth = 0;
     S->MaxNodes = 0;
     S->MaxTime = 0;
-    S->MaxMoves = 1;
+    S->MovesPerControl = 1;
     EnterFace(S, MNone);
-    S->DumpState = false;
+    S->PostThinking = false;
     S->UsedThreadCount = 1;
     // Idle workers spinning next to a one-thread search would starve the test's own threads.
     S->UseThreadSleeping = true;
@@ -189,7 +189,7 @@ struct TThinkResult {
 inline TThinkResult ThinkUCI(TState* S) {
   TInputPipe Input;
   EnterFace(S, MUCI);
-  S->DumpState = true;
+  S->PostThinking = true;
   TThinkResult Result;
   {
     TStdoutTap Tap;

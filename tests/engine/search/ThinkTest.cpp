@@ -45,7 +45,7 @@ TEST(ThinkExecute, SideWithoutMovesGetsNoMoveAndTheGameStands) {
       TState* S = TestStateWith(Fen);
       TThinkSettings Settings(S);
       EnterFace(S, Mode);
-      S->DumpState = true;
+      S->PostThinking = true;
       const TGameSnapshot Before(S);
       TInputPipe Input;
       bool Played;
@@ -74,7 +74,7 @@ TEST(ThinkExecute, PrintsTheMoveAloneThenPlaysIt) {
   TState* S = TestStateWith("startpos");
   TThinkSettings Settings(S);
   S->MaxDepth = 3;
-  S->MaxMoves = 40;
+  S->MovesPerControl = 40;
   S->MovesLeft[0] = S->MovesLeft[1] = 40;
   std::string Output;
   bool Played;
@@ -100,7 +100,7 @@ TEST(ThinkDriver, ChargesTheClockOfTheSideThatThought) {
     const int Us = S->Position.Side >> 3, Them = Us ^ 1;
     S->MaxDepth = 2;
     S->MaxTime = 300000;
-    S->MaxMoves = 40;
+    S->MovesPerControl = 40;
     S->MovesLeft[Us] = S->MovesLeft[Them] = 40;
     S->TimeLeft[Us] = S->TimeLeft[Them] = 300000;
     S->TimeIncrement[Us] = S->TimeIncrement[Them] = 2000;

@@ -35,7 +35,7 @@ const std::vector<std::string> KnightShuffle = {"g1f3", "g8f6", "f3g1", "f6g8"};
 TEST(TimeControlClock, GameMovesRunDownAndRefillTheClocks) {
   TState* S = TestState();
   TStateGuard Guard(S);
-  S->MaxMoves = 40;
+  S->MovesPerControl = 40;
   S->MaxTime = 60000;
   TestState();  // the clocks start from the limits
   ASSERT_EQ(S->MovesLeft[0], 40);
@@ -55,7 +55,7 @@ TEST(TimeControlClock, GameMovesRunDownAndRefillTheClocks) {
   EXPECT_EQ(S->TimeLeft[SBlack], 120000);
 
   // One move per period: every move sets the mover's clock to the base time.
-  S->MaxMoves = 1;
+  S->MovesPerControl = 1;
   S->MaxTime = 5000;
   TestState();
   S->TimeLeft[SWhite] = 17;
@@ -79,7 +79,7 @@ TEST(TimeControlClock, GameMovesRunDownAndRefillTheClocks) {
 
 struct TBudgetCase {
   const char* Name;
-  int32_t MaxMoves;
+  int32_t MovesPerControl;
   int32_t MovesLeft;
   int64_t TimeLeft;
   int64_t Increment;
@@ -114,7 +114,7 @@ TEST_P(TimeControlBudget, FollowsTheClockOfTheSideToMove) {
     TThinkSettings Settings(S);
     const int Us = S->Position.Side >> 3, Them = Us ^ 1;
     SCOPED_TRACE(Us ? "black to move" : "white to move");
-    S->MaxMoves = Case.MaxMoves;
+    S->MovesPerControl = Case.MovesPerControl;
     S->MovesLeft[Us] = Case.MovesLeft;
     S->TimeLeft[Us] = Case.TimeLeft;
     S->TimeIncrement[Us] = Case.Increment;
@@ -300,7 +300,7 @@ class TimeControlUCISearch : public ::testing::Test {
     S = TestStateWith("startpos");
     Settings = std::make_unique<TThinkSettings>(S);
     EnterFace(S, MUCI);
-    S->DumpState = true;
+    S->PostThinking = true;
     S->UsedThreadCount = S->ThreadCount;  // all threads, so the stop has to reach the helpers too
     Input = std::make_unique<TInputPipe>();
   }
