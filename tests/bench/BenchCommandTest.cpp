@@ -6,20 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "support/Processes.h"
+#include "support/TestState.h"
+#include "support/Text.h"
 
 namespace {
 
 TRun RunProgram(const std::string& Program, const std::string& Arguments) {
   return RunCommand("'" + Program + "' " + Arguments + " 2>/dev/null");
-}
-
-std::vector<std::string> Lines(const std::string& Text) {
-  std::vector<std::string> Result;
-  size_t At = 0;
-  for (size_t End; (End = Text.find('\n', At)) != std::string::npos; At = End + 1)
-    Result.push_back(Text.substr(At, End - At));
-  return Result;
 }
 
 TEST(BenchCommand, EndsWithTheFrameworkLinesAndTheToolsNodeCount) {

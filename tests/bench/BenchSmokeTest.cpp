@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "TestSupport.h"
+#include "support/Processes.h"
+#include "support/TestState.h"
 
 namespace {
 

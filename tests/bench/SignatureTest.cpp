@@ -6,10 +6,10 @@
 #include <fstream>
 #include <string>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/search/Bench.h"
 #include "engine/search/TransTable.h"
+#include "support/PositionChecks.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "EngineProcess.h"
-#include "Replay.h"
+#include "support/Processes.h"
+#include "support/Replay.h"
+#include "support/Text.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Patience;
-using e2e::TEngineProcess;
 
 bool IsExecutable(const std::string& Path) {
   struct stat Info;
@@ -104,25 +103,25 @@ TEST(Polyglot, PlaysAGameThroughTheAdapter) {
           return L.rfind("move ", 0) == 0 || L.rfind("Illegal move", 0) == 0 || L.rfind("Error", 0) == 0;
         },
         Line, Patience(30s), &Seen))
-        << "no move after " << e2e::Join(Game) << "\n"
+        << "no move after " << Join(Game) << "\n"
         << Adapter.Errors();
     ASSERT_EQ(Line.rfind("move ", 0), 0u) << Line;
     const std::string Move = Line.substr(5);
-    TState* S = e2e::Replay(Game);
+    TState* S = Replay(Game);
     ASSERT_NE(S, nullptr);
-    ASSERT_TRUE(e2e::IsLegalMove(S, Move)) << Move << " after " << e2e::Join(Game);
+    ASSERT_TRUE(IsLegalMove(S, Move)) << Move << " after " << Join(Game);
     Game.push_back(Move);
     EngineMoves++;
     // Our side answers with its first legal move, which keeps the game different from any book line.
-    const std::vector<std::string> Replies = e2e::LegalMoves(e2e::Replay(Game));
-    ASSERT_FALSE(Replies.empty()) << e2e::Join(Game);
+    const std::vector<std::string> Replies = LegalMoves(Replay(Game));
+    ASSERT_FALSE(Replies.empty()) << Join(Game);
     Game.push_back(Replies.front());
     SendMove(Game.back());
   }
   Adapter.Send("quit");
-  const e2e::TExit Exit = Adapter.Wait(Patience(10s));
+  const TExit Exit = Adapter.Wait(Patience(10s));
   EXPECT_TRUE(Exit.Clean()) << "code " << Exit.Code << " signal " << Exit.Signal << "\n" << Adapter.Errors();
-  std::printf("[          ] game through polyglot: %s\n", e2e::Join(Game).c_str());
+  std::printf("[          ] game through polyglot: %s\n", Join(Game).c_str());
 }
 
 }  // namespace

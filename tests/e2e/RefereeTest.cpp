@@ -6,18 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "Referee.h"
+#include "support/Referee.h"
+#include "support/Replay.h"
+#include "support/Text.h"
 
 namespace {
-
-using e2e::TEnding;
-
-std::vector<std::string> Split(const std::string& Text) {
-  std::istringstream In(Text);
-  std::vector<std::string> Words;
-  for (std::string Word; In >> Word;) Words.push_back(Word);
-  return Words;
-}
 
 TEST(SoakReferee, EndsGamesByTheRules) {
   struct {
@@ -44,15 +37,15 @@ TEST(SoakReferee, EndsGamesByTheRules) {
       {"startpos", "g1f3 g8f6 b1c3", 4, TEnding::None},
   };
   for (const auto& C : Cases) {
-    e2e::TReferee Referee(C.MaxPlies);
+    TReferee Referee(C.MaxPlies);
     Referee.NewGame(C.Fen);
-    for (const std::string& Move : Split(C.Moves)) ASSERT_TRUE(Referee.Play(Move)) << C.Moves << ": " << Move;
-    EXPECT_STREQ(e2e::EndingName(Referee.Ending()), e2e::EndingName(C.Ending)) << C.Fen << " " << C.Moves;
+    for (const std::string& Move : Words(C.Moves)) ASSERT_TRUE(Referee.Play(Move)) << C.Moves << ": " << Move;
+    EXPECT_STREQ(EndingName(Referee.Ending()), EndingName(C.Ending)) << C.Fen << " " << C.Moves;
   }
 }
 
 TEST(SoakReferee, RefusesWhatAnEngineMayNotPlay) {
-  e2e::TReferee Referee;
+  TReferee Referee;
   Referee.NewGame("4k3/P7/8/8/8/8/8/4K3 w - - 0 1");
   // Lower case only, a promotion letter on promotions only, the side to move's moves only, no null move.
   for (const char* Move : {"", "0000", "e1e3", "E1E2", "e8e7", "e1e2q", "a7a8", "a7a8k", "a7a8Q"})

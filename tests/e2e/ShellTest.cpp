@@ -11,16 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "EngineProcess.h"
-#include "ShellReplies.h"
-#include "TestSupport.h"
+#include "support/Processes.h"
+#include "support/ProtocolLines.h"
+#include "support/TestState.h"
+#include "support/Text.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Dump;
-using e2e::Patience;
-using e2e::TEngineProcess;
 
 // The real program, through pipes: any first argument but the two dialogue words starts the shell; it
 // ends with status 0 on "quit", at the end of input, also inside a prompt of its own, and after a dialogue

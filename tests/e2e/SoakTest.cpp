@@ -18,15 +18,15 @@
 #include <thread>
 #include <vector>
 
-#include "EngineProcess.h"
-#include "Referee.h"
-#include "Replay.h"
+#include "support/Processes.h"
+#include "support/Referee.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
+#include "support/Text.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::TEnding;
-using e2e::TEngineProcess;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
@@ -47,13 +47,13 @@ struct TPlayer {
     if (!Engine.Send(Sent) ||
         !Engine.ReadUntil([&](const std::string& L) { return L == Answer; }, Line, Timeout, &Seen))
       return Name + " did not answer \"" + std::string(Sent) + "\" with \"" + std::string(Answer) + "\"\n" +
-             e2e::Dump(Seen) + Gone();
+             Dump(Seen) + Gone();
     return "";
   }
   // What became of a process that stopped answering.
   std::string Gone() {
     if (!Engine.OutputEnded()) return "";
-    const e2e::TExit Exit = Engine.Wait(1s);
+    const TExit Exit = Engine.Wait(1s);
     return Name + " ended: " +
            (Exit.Exited ? "exit code " + std::to_string(Exit.Code) : "signal " + std::to_string(Exit.Signal)) + "\n" +
            Engine.Errors();
@@ -87,7 +87,7 @@ struct TReports {
 };
 
 // Plays one game; the failure text, empty when nothing went wrong.
-std::string PlayGame(TPlayer* White, TPlayer* Black, e2e::TReferee& Referee, std::mt19937& Random, int FirstIsWhite,
+std::string PlayGame(TPlayer* White, TPlayer* Black, TReferee& Referee, std::mt19937& Random, int FirstIsWhite,
                      TTally& Tally, int Game) {
   for (TPlayer* Player : {White, Black}) {
     Player->Engine.Send("ucinewgame");
@@ -106,7 +106,7 @@ std::string PlayGame(TPlayer* White, TPlayer* Black, e2e::TReferee& Referee, std
     TPlayer* Mover = Side == 0 ? White : Black;
     const std::string Where = "game " + std::to_string(Game) + ", ply " + std::to_string(Referee.Moves().size() + 1) +
                               " (" + Mover->Name + ")";
-    const std::string Moves = e2e::Join(Referee.Moves());
+    const std::string Moves = Join(Referee.Moves());
     Mover->Engine.Send(Moves.empty() ? "position startpos" : "position startpos moves " + Moves);
     Mover->Engine.Send("go wtime " + std::to_string(LeftMs[0]) + " btime " + std::to_string(LeftMs[1]) + " winc " +
                        std::to_string(IncrementMs) + " binc " + std::to_string(IncrementMs));
@@ -128,7 +128,7 @@ std::string PlayGame(TPlayer* White, TPlayer* Black, e2e::TReferee& Referee, std
         Line, milliseconds(LeftMs[Side]) + Grace, &Seen);
     const Clock::time_point End = Clock::now();
     const long long ThinkMs = std::chrono::duration_cast<milliseconds>(End - Start).count();
-    const std::string Context = "\nafter: " + Moves + "\n" + e2e::Dump(Seen);
+    const std::string Context = "\nafter: " + Moves + "\n" + Dump(Seen);
     if (!Answered) {
       const std::string Gone = Mover->Gone();
       return Where +
@@ -160,13 +160,13 @@ std::string PlayGame(TPlayer* White, TPlayer* Black, e2e::TReferee& Referee, std
     LeftMs[Side] += IncrementMs - ThinkMs;
   }
 
-  Tally.Endings[e2e::EndingName(Ending)]++;
+  Tally.Endings[EndingName(Ending)]++;
   if (Ending != TEnding::Checkmate) Tally.Draws++;
   // The side to move has been mated.
   else if ((Referee.SideToMove() == 0) == (FirstIsWhite != 0)) Tally.Losses++;
   else Tally.Wins++;
   std::printf("game %d: %s, %s after %zu plies\n", Game, FirstIsWhite ? "first engine white" : "first engine black",
-              e2e::EndingName(Ending), Referee.Moves().size());
+              EndingName(Ending), Referee.Moves().size());
   std::fflush(stdout);
   return "";
 }
@@ -197,7 +197,7 @@ TEST(SoakLoad, TouchMemory) {
 TEST(Soak, SelfPlayUnderLoad) {
   const int Games = EnvironmentNumber("TALVARIND_SOAK_GAMES", 0);
   if (Games <= 0) GTEST_SKIP() << "the soak runs under make soak (TALVARIND_SOAK_GAMES=N)";
-  if (e2e::Sanitized()) GTEST_SKIP() << "the soak measures time: plain build only";
+  if (SanitizedRun()) GTEST_SKIP() << "the soak measures time: plain build only";
   const unsigned Seed = unsigned(EnvironmentNumber("TALVARIND_SOAK_SEED", 1));
 
   // Killed with the test's end.
@@ -225,7 +225,7 @@ TEST(Soak, SelfPlayUnderLoad) {
     ASSERT_EQ(Players[I].Expect("isready", "readyok", 30s), "");
   }
 
-  e2e::TReferee Referee;
+  TReferee Referee;
   TTally Tally;
   const Clock::time_point Start = Clock::now();
   for (int Game = 1; Game <= Games; Game++) {
@@ -241,7 +241,7 @@ TEST(Soak, SelfPlayUnderLoad) {
 
   for (TPlayer& Player : Players) {
     Player.Engine.Send("quit");
-    const e2e::TExit Exit = Player.Engine.Wait(10s);
+    const TExit Exit = Player.Engine.Wait(10s);
     EXPECT_TRUE(Exit.Clean()) << Player.Name << ": exit code " << Exit.Code << ", signal " << Exit.Signal
                               << (Exit.TimedOut ? ", did not end" : "") << "\n"
                               << Player.Engine.Errors();

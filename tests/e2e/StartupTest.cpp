@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "EngineProcess.h"
+#include "support/Processes.h"
+#include "support/TestState.h"
 
 // ctest label: timed (it measures start-up)
 TEST(EngineStartup, TableThatCannotBeAllocatedEndsTheProgramCleanly) {
   // Sanitizer runtimes reserve terabytes of address space and cannot run under a small limit.
-  if (e2e::Sanitized()) GTEST_SKIP() << "an address-space limit does not mix with sanitizer runtimes";
+  if (SanitizedRun()) GTEST_SKIP() << "an address-space limit does not mix with sanitizer runtimes";
   const std::string Command =
       std::string("ulimit -v 600000 && echo quit | '") + TALVARIND_EXE + "' uci 2>&1 >/dev/null";
   FILE* Pipe = popen(Command.c_str(), "r");
@@ -48,18 +49,18 @@ TEST(EngineStartup, QuitsAtOnceWhileTheTableIsStillBeingFaultedIn) {
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
-    e2e::TEngineProcess Engine;
+    TEngineProcess Engine;
     ASSERT_TRUE(Engine.Start(TALVARIND_EXE, Case.Arguments));
     if (Case.Greeting) Engine.Send(Case.Greeting);
     std::string Seen;
-    ASSERT_TRUE(Engine.ReadUntilText(Case.Wanted, Seen, e2e::Patience(10s))) << Seen;
+    ASSERT_TRUE(Engine.ReadUntilText(Case.Wanted, Seen, Patience(10s))) << Seen;
     const auto Left = std::chrono::steady_clock::now();
     if (Case.Leave) Engine.Send(Case.Leave);
     else Engine.CloseInput();
-    const e2e::TExit Exit = Engine.Wait(e2e::Patience(10s));
+    const TExit Exit = Engine.Wait(Patience(10s));
     const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Left);
     EXPECT_TRUE(Exit.Clean()) << "code " << Exit.Code << " signal " << Exit.Signal;
-    EXPECT_LE(Ms.count(), e2e::Patience(1000ms).count()) << "to the end of the process";
+    EXPECT_LE(Ms.count(), Patience(1000ms).count()) << "to the end of the process";
     std::printf("[          ] %s: %lld ms to the end of the process\n", Case.Name, (long long)Ms.count());
   }
 }

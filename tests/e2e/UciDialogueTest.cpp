@@ -16,40 +16,20 @@
 #include <thread>
 #include <vector>
 
-#include "EngineProcess.h"
-#include "Replay.h"
-#include "TestSupport.h"
+#include "support/Processes.h"
+#include "support/ProtocolLines.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
+#include "support/Text.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Dump;
-using e2e::Patience;
-using e2e::TEngineProcess;
-using e2e::UsableProcessorCount;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
-const std::string MovePattern = "[a-h][1-8][a-h][1-8][nbrq]?";
-const std::regex BestMoveLine("bestmove (" + MovePattern + ")( ponder (" + MovePattern + "))?");
-const std::regex CompleteInfoLine("info depth ([0-9]+) score cp -?[0-9]+ time [0-9]+ nodes [0-9]+ nps [0-9]+ pv((?: " +
-                                  MovePattern + ")*)");
-const std::regex OpenInfoLine("info depth [0-9]+ ");
-
 long long MsSince(Clock::time_point Start) {
   return std::chrono::duration_cast<milliseconds>(Clock::now() - Start).count();
-}
-
-std::vector<std::string> Words(const std::string& Text) {
-  std::vector<std::string> Result;
-  size_t At = 0;
-  while (At < Text.size()) {
-    const size_t End = Text.find(' ', At);
-    const size_t Stop = End == std::string::npos ? Text.size() : End;
-    if (Stop > At) Result.push_back(Text.substr(At, Stop - At));
-    At = Stop + 1;
-  }
-  return Result;
 }
 
 // The lines an engine wrote for one "go", through its "bestmove" line.
@@ -91,8 +71,8 @@ void ExpectConsistent(const TAnswer& Answer) {
   EXPECT_EQ(Answer.Lines[Answer.Lines.size() - 2], Answer.Move) << Dump(Answer.Lines);
   std::vector<std::string> PV;
   for (const std::string& Line : Answer.Lines) {
-    std::smatch Match;
-    if (std::regex_match(Line, Match, CompleteInfoLine)) PV = Words(Match[2]);
+    TInfoLine Info;
+    if (ReadCompleteInfo(Line, Info)) PV = Info.PV;
   }
   if (PV.empty()) {
     // Stopped inside the first iteration: a move of its own, with nothing to ponder on.
@@ -130,8 +110,8 @@ class UciDialogue : public ::testing::Test {
     std::string Line;
     EXPECT_TRUE(Engine.ReadUntil(
         [Depth](const std::string& L) {
-          std::smatch Match;
-          return std::regex_match(L, Match, CompleteInfoLine) && std::stoi(Match[1]) >= Depth;
+          TInfoLine Info;
+          return ReadCompleteInfo(L, Info) && Info.Depth >= Depth;
         },
         Line, Patience(20s), Seen));
   }
@@ -239,27 +219,27 @@ TEST_F(UciDialogue, GoDepthOneAnswersOneIterationThenTheMove) {
   const TAnswer White = Go(Engine, "go depth 1", Patience(10s));
   ASSERT_TRUE(White.Complete) << Dump(White.Lines);
   ASSERT_EQ(White.Lines.size(), 3u) << Dump(White.Lines);
-  std::smatch Match;
-  ASSERT_TRUE(std::regex_match(White.Lines[0], Match, CompleteInfoLine)) << White.Lines[0];
-  EXPECT_EQ(Match[1], "1");
+  TInfoLine Info;
+  ASSERT_TRUE(ReadCompleteInfo(White.Lines[0], Info)) << White.Lines[0];
+  EXPECT_EQ(Info.Depth, 1);
   ExpectConsistent(White);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", "e7e5"}), White.Move)) << White.Move;
+  EXPECT_TRUE(IsLegalMove(Replay({"e2e4", "e7e5"}), White.Move)) << White.Move;
   if (!White.Ponder.empty()) {
-    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", "e7e5", White.Move}), White.Ponder)) << White.Ponder;
+    EXPECT_TRUE(IsLegalMove(Replay({"e2e4", "e7e5", White.Move}), White.Ponder)) << White.Ponder;
   }
 
   // The engine played its move on its own board: a second "go" answers for Black.
   const TAnswer Black = Go(Engine, "go depth 1", Patience(10s));
   ExpectConsistent(Black);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", "e7e5", White.Move}), Black.Move)) << Black.Move;
+  EXPECT_TRUE(IsLegalMove(Replay({"e2e4", "e7e5", White.Move}), Black.Move)) << Black.Move;
 
   // A new game starts from the initial position.
   Engine.Send("ucinewgame");
   const TAnswer Fresh = Go(Engine, "go depth 2", Patience(10s));
   ExpectConsistent(Fresh);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Fresh.Move)) << Fresh.Move;
+  EXPECT_TRUE(IsLegalMove(Replay({}), Fresh.Move)) << Fresh.Move;
   int Complete = 0;
-  for (const std::string& Line : Fresh.Lines) Complete += std::regex_match(Line, CompleteInfoLine);
+  for (const std::string& Line : Fresh.Lines) Complete += ReadCompleteInfo(Line, Info);
   EXPECT_EQ(Complete, 2) << Dump(Fresh.Lines);
 }
 
@@ -270,15 +250,15 @@ TEST_F(UciDialogue, FenWithMovesIsSetUp) {
   Engine.Send("position fen " + Fen + " moves e1g1 d7d2");
   const TAnswer Answer = Go(Engine, "go depth 3", Patience(10s));
   ExpectConsistent(Answer);
-  TState* S = e2e::Replay({"e1g1", "d7d2"}, Fen);
+  TState* S = Replay({"e1g1", "d7d2"}, Fen);
   ASSERT_NE(S, nullptr);
-  EXPECT_TRUE(e2e::IsLegalMove(S, Answer.Move)) << Answer.Move;
+  EXPECT_TRUE(IsLegalMove(S, Answer.Move)) << Answer.Move;
 
   // "epd" reads the same way; a later position command replaces the game, it does not add to it.
   Engine.Send("position epd " + Fen + " moves e1c1");
   const TAnswer Long = Go(Engine, "go depth 3", Patience(10s));
   ExpectConsistent(Long);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e1c1"}, Fen), Long.Move)) << Long.Move;
+  EXPECT_TRUE(IsLegalMove(Replay({"e1c1"}, Fen), Long.Move)) << Long.Move;
 }
 
 TEST_F(UciDialogue, IsReadyWaitsForTheSearch) {
@@ -313,7 +293,7 @@ TEST_F(UciDialogue, ThreadedSearchesStoppedAtRandomMomentsAlwaysAnswer) {
       "2r2rk1/1bqnbppp/p2ppn2/1p6/3NP3/1BN1BP2/PPPQ2PP/2KR3R w - - 0 13",
   };
   std::mt19937 Random(8122026);
-  const int Rounds = e2e::Sanitized() ? 30 : 200;
+  const int Rounds = SanitizedRun() ? 30 : 200;
   for (int Round = 0; Round < Rounds; Round++) {
     const char* Fen = Fens[Round % 3];
     Engine.Send(std::string("position fen ") + Fen);
@@ -329,7 +309,7 @@ TEST_F(UciDialogue, ThreadedSearchesStoppedAtRandomMomentsAlwaysAnswer) {
     }
     ASSERT_TRUE(Answer.Complete) << "round " << Round << "\n" << Dump(Answer.Lines);
     ExpectConsistent(Answer);
-    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}, Fen), Answer.Move)) << "round " << Round << ": " << Answer.Move;
+    EXPECT_TRUE(IsLegalMove(Replay({}, Fen), Answer.Move)) << "round " << Round << ": " << Answer.Move;
   }
   Sync();
 }
@@ -344,7 +324,7 @@ TEST_F(UciDialogue, StopAnswersPromptly) {
   Engine.Send("stop");
   const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Stop, Before);
   ExpectConsistent(Answer);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"d2d4", "d7d5", "c2c4"}), Answer.Move)) << Answer.Move;
+  EXPECT_TRUE(IsLegalMove(Replay({"d2d4", "d7d5", "c2c4"}), Answer.Move)) << Answer.Move;
   // The search polls its input every 50 ms; the bound is ten times that, so that only a real fault breaks
   // it (tools/latency measures the real figure).
   EXPECT_LE(Answer.Ms, Patience(1000ms).count()) << "stop to bestmove";
@@ -373,8 +353,8 @@ TEST_F(UciDialogue, QuitDuringSearchStillAnswers) {
   Engine.Send("quit");
   const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Clock::now(), Before);
   ExpectConsistent(Answer);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answer.Move));
-  const e2e::TExit Exit = Engine.Wait(Patience(5s));
+  EXPECT_TRUE(IsLegalMove(Replay({}), Answer.Move));
+  const TExit Exit = Engine.Wait(Patience(5s));
   EXPECT_TRUE(Exit.Clean()) << "code " << Exit.Code << " signal " << Exit.Signal;
   std::string Line;
   EXPECT_FALSE(Engine.ReadLine(Line, 100ms)) << Line;
@@ -385,7 +365,7 @@ TEST_F(UciDialogue, EndOfInputEndsTheDialogue) {
   Engine.Send("isready");
   Engine.CloseInput();
   EXPECT_EQ(Next(), "readyok");
-  const e2e::TExit Exit = Engine.Wait(Patience(5s));
+  const TExit Exit = Engine.Wait(Patience(5s));
   EXPECT_TRUE(Exit.Clean()) << "code " << Exit.Code << " signal " << Exit.Signal;
 
   // During a search: the search stops, the move is still answered, and the process is gone soon after.
@@ -394,14 +374,15 @@ TEST_F(UciDialogue, EndOfInputEndsTheDialogue) {
   Searching.Send("go infinite");
   std::string Line;
   std::vector<std::string> Before;
-  ASSERT_TRUE(Searching.ReadUntil([](const std::string& L) { return std::regex_match(L, CompleteInfoLine); }, Line,
+  TInfoLine Info;
+  ASSERT_TRUE(Searching.ReadUntil([&Info](const std::string& L) { return ReadCompleteInfo(L, Info); }, Line,
                                   Patience(20s), &Before));
   std::this_thread::sleep_for(300ms);
   const auto Closed = Clock::now();
   Searching.CloseInput();
   const TAnswer Answer = ReadAnswer(Searching, Patience(5s), Closed, Before);
   ExpectConsistent(Answer);
-  const e2e::TExit Gone = Searching.Wait(Patience(5s));
+  const TExit Gone = Searching.Wait(Patience(5s));
   const long long Ms = MsSince(Closed);
   EXPECT_TRUE(Gone.Clean()) << "code " << Gone.Code << " signal " << Gone.Signal;
   EXPECT_LE(Ms, Patience(2000ms).count()) << "end of input to process exit";
@@ -427,8 +408,8 @@ TEST_F(UciDialogue, LaterGoWordsOverrideEarlierOnes) {
   ExpectConsistent(Skipped);
   int Deepest = 0;
   for (const std::string& Line : Skipped.Lines) {
-    std::smatch Match;
-    if (std::regex_match(Line, Match, CompleteInfoLine)) Deepest = std::stoi(Match[1]);
+    TInfoLine Info;
+    if (ReadCompleteInfo(Line, Info)) Deepest = Info.Depth;
   }
   EXPECT_EQ(Deepest, 2) << Dump(Skipped.Lines);
 }
@@ -447,7 +428,7 @@ TEST_F(UciDialogue, AnswersEvenWhenTheBudgetEndsInTheFirstIteration) {
       Engine.Send("stop");
       return;
     }
-    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answer.Move)) << Answer.Move;
+    EXPECT_TRUE(IsLegalMove(Replay({}), Answer.Move)) << Answer.Move;
   }
 }
 
@@ -457,38 +438,38 @@ std::vector<std::string> LongRandomGame(int HalfMoves) {
   for (uint32_t Seed = 1;; Seed++) {
     std::mt19937 Random(Seed);
     std::vector<std::string> Game;
-    TState* S = e2e::Replay({});
+    TState* S = Replay({});
     bool Open = true;
     while (Open && int(Game.size()) < HalfMoves) {
-      const std::vector<std::string> Legal = e2e::LegalMoves(S);
+      const std::vector<std::string> Legal = LegalMoves(S);
       if (Legal.empty()) {
         Open = false;
         break;
       }
       const std::string& Move = Legal[Random() % Legal.size()];
       Game.push_back(Move);
-      S = e2e::Replay(Game);
+      S = Replay(Game);
     }
-    if (Open && !e2e::LegalMoves(S).empty()) return Game;
+    if (Open && !LegalMoves(S).empty()) return Game;
   }
 }
 
 TEST_F(UciDialogue, LongGameIsSetUpWhole) {
   const std::vector<std::string> Game = LongRandomGame(300);
   ASSERT_EQ(Game.size(), 300u);
-  Engine.Send("position startpos moves " + e2e::Join(Game));
+  Engine.Send("position startpos moves " + Join(Game));
   const TAnswer Answer = Go(Engine, "go depth 2", Patience(20s));
   ExpectConsistent(Answer);
-  TState* S = e2e::Replay(Game);
+  TState* S = Replay(Game);
   ASSERT_NE(S, nullptr);
-  EXPECT_TRUE(e2e::IsLegalMove(S, Answer.Move)) << Answer.Move << " after " << e2e::Join(Game);
+  EXPECT_TRUE(IsLegalMove(S, Answer.Move)) << Answer.Move << " after " << Join(Game);
   // A second position command with the whole game once more replaces the first.
   std::vector<std::string> Longer = Game;
   Longer.push_back(Answer.Move);
-  Engine.Send("position startpos moves " + e2e::Join(Longer));
+  Engine.Send("position startpos moves " + Join(Longer));
   const TAnswer Next = Go(Engine, "go depth 2", Patience(20s));
   ExpectConsistent(Next);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay(Longer), Next.Move)) << Next.Move;
+  EXPECT_TRUE(IsLegalMove(Replay(Longer), Next.Move)) << Next.Move;
 }
 
 // A game past the record's capacity: the moves that fit are kept and searched, the interface is told
@@ -503,7 +484,7 @@ TEST(UciFullGameRecord, EveryGoIsAnswered) {
     const TAnswer Answer = Go(Engine, "go depth 3", Patience(20s));
     ExpectConsistent(Answer);
     // The record ends in the initial position, White to move.
-    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answer.Move)) << Answer.Move;
+    EXPECT_TRUE(IsLegalMove(Replay({}), Answer.Move)) << Answer.Move;
   }
   Engine.Send("quit");
   EXPECT_TRUE(Engine.Wait(Patience(5s)).Clean());
@@ -516,7 +497,7 @@ TEST(UciFullGameRecord, EveryGoIsAnswered) {
 class UciTimeUse : public UciDialogue {
  protected:
   void SetUp() override {
-    if (e2e::Sanitized()) GTEST_SKIP() << "time use is measured in the plain build only";
+    if (SanitizedRun()) GTEST_SKIP() << "time use is measured in the plain build only";
     UciDialogue::SetUp();
     // As an interface does: the clock starts once the engine has said it is ready.
     Engine.Send("uci");
@@ -534,16 +515,16 @@ TEST_F(UciTimeUse, StaysWithinItsClock) {
   long long Longest = 0;
   int Games = 1;
   for (int Think = 0; Think < 60; Think++) {
-    TState* S = e2e::Replay(Game);
+    TState* S = Replay(Game);
     ASSERT_NE(S, nullptr);
-    if (e2e::LegalMoves(S).empty()) {
+    if (LegalMoves(S).empty()) {
       Game.clear();
       ClockMs[0] = ClockMs[1] = Start;
       Games++;
       Engine.Send("ucinewgame");
     }
     const int Mover = int(Game.size() % 2);
-    Engine.Send(Game.empty() ? "position startpos" : "position startpos moves " + e2e::Join(Game));
+    Engine.Send(Game.empty() ? "position startpos" : "position startpos moves " + Join(Game));
     Sync();
     const TAnswer Answer = Go(Engine,
                               "go wtime " + std::to_string(ClockMs[0]) + " btime " + std::to_string(ClockMs[1]) +
@@ -552,7 +533,7 @@ TEST_F(UciTimeUse, StaysWithinItsClock) {
     ASSERT_TRUE(Answer.Complete) << "no bestmove after " << Game.size() << " half-moves within the clock and 5 s\n"
                                  << Dump(Answer.Lines);
     EXPECT_LT(Answer.Ms, ClockMs[Mover]) << "after " << Game.size() << " half-moves";
-    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay(Game), Answer.Move)) << Answer.Move;
+    EXPECT_TRUE(IsLegalMove(Replay(Game), Answer.Move)) << Answer.Move;
     ClockMs[Mover] += Increment - Answer.Ms;
     if (Answer.Ms > Longest) Longest = Answer.Ms;
     Game.push_back(Answer.Move);
@@ -600,7 +581,7 @@ TEST_F(UciDialogue, PonderAnswersOnlyAfterPonderhitOrStop) {
     Engine.Send(Case.Leave);
     const TAnswer Answer = ReadAnswer(Engine, Patience(5s), Left, Seen);
     ExpectConsistent(Answer);
-    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Answer.Move)) << Answer.Move;
+    EXPECT_TRUE(IsLegalMove(Replay({"e2e4"}), Answer.Move)) << Answer.Move;
     // The budget after a hit is a few dozen ms, and a stop is seen within 50 ms: the bound is ten times
     // either and more.
     EXPECT_LE(Answer.Ms, Patience(1000ms).count()) << Case.Leave << " to bestmove";
@@ -675,14 +656,14 @@ TEST_F(UciDialogue, SearchmovesLimitsTheRootMoves) {
     Engine.Send("position startpos");
     const TAnswer Answer = Go(Engine, Case.Go, Patience(20s));
     ExpectConsistent(Answer);
-    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answer.Move)) << Answer.Move;
+    EXPECT_TRUE(IsLegalMove(Replay({}), Answer.Move)) << Answer.Move;
     if (!Case.Allowed.empty()) {
       EXPECT_TRUE(Case.Allowed.count(Answer.Move)) << Answer.Move;
     }
     for (const std::string& L : Answer.Lines) {
-      std::smatch M;
-      if (!Case.Allowed.empty() && std::regex_match(L, M, CompleteInfoLine)) {
-        EXPECT_TRUE(Case.Allowed.count(Words(M[2])[0])) << L;
+      TInfoLine Info;
+      if (!Case.Allowed.empty() && ReadCompleteInfo(L, Info)) {
+        EXPECT_TRUE(Case.Allowed.count(Info.PV.at(0))) << L;
       }
     }
   }
@@ -745,11 +726,11 @@ TEST_F(UciDialogue, VariationEndsWhereTheGameWould) {
     const TAnswer Answer = Go(Engine, "go depth 10", Patience(30s));
     ExpectConsistent(Answer);
     for (const std::string& L : Answer.Lines) {
-      std::smatch M;
-      if (!std::regex_match(L, M, CompleteInfoLine)) continue;
+      TInfoLine Info;
+      if (!ReadCompleteInfo(L, Info)) continue;
       std::vector<std::string> Game = Case.Moves;
-      const std::vector<std::string> PV = Words(M[2]);
-      TState* S = e2e::Replay(Case.Moves, Case.Fen);
+      const std::vector<std::string>& PV = Info.PV;
+      TState* S = Replay(Case.Moves, Case.Fen);
       ASSERT_NE(S, nullptr);
       std::map<uint64_t, int> Seen;
       // The game's own positions since its last irreversible move.
@@ -758,7 +739,7 @@ TEST_F(UciDialogue, VariationEndsWhereTheGameWould) {
       Seen[S->Position.Hash]++;
       for (size_t K = 0; K < PV.size(); K++) {
         Game.push_back(PV[K]);
-        S = e2e::Replay(Game, Case.Fen);
+        S = Replay(Game, Case.Fen);
         ASSERT_NE(S, nullptr) << L;
         const bool Over = ++Seen[S->Position.Hash] >= 3 || S->Position.ReversibleMoves >= 100;
         if (Over) {

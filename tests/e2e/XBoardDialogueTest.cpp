@@ -8,33 +8,25 @@
 #include <string>
 #include <vector>
 
-#include "EngineProcess.h"
-#include "Replay.h"
-#include "TestSupport.h"
 #include "engine/frontend/BoardDisplay.h"
+#include "support/Processes.h"
+#include "support/ProtocolLines.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
+#include "support/Text.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Dump;
-using e2e::Patience;
-using e2e::TEngineProcess;
 using std::chrono::milliseconds;
-
-const std::string MovePattern = "[a-h][1-8][a-h][1-8][nbrq]?";
-const std::regex MoveLine("move (" + MovePattern + ")");
-// Depth, score, centiseconds, nodes, principal variation.
-const std::regex ThinkingLine(" *([0-9]+) +-?[0-9]+ +[0-9]+ +[0-9]+((?: " + MovePattern + ")*)");
-// The same with the score kept: depth, score, principal variation.
-const std::regex ScoredLine(" *([0-9]+) +(-?[0-9]+) +[0-9]+ +[0-9]+((?: " + MovePattern + ")*)");
 
 // A thinking line's score and the first move of its variation (empty when it has none); false for any
 // other line.
 bool ReadThinking(const std::string& Line, int& Score, std::string& First) {
   std::smatch Match;
-  if (!std::regex_match(Line, Match, ScoredLine)) return false;
+  if (!std::regex_match(Line, Match, ThinkingLine)) return false;
   Score = std::stoi(Match[2]);
-  const std::string PV = Match[3];
+  const std::string PV = Match[5];
   First =
       PV.empty() ? "" : PV.substr(1, PV.find(' ', 1) == std::string::npos ? std::string::npos : PV.find(' ', 1) - 1);
   return true;
@@ -45,8 +37,8 @@ std::string Unknown(const std::string& Word) { return "Error (unknown command): 
 
 // The small board as a Linux console shows it, for the position after Moves from Fen.
 std::vector<std::string> BoardLines(const std::vector<std::string>& Moves, const char* Fen = "startpos") {
-  TState* S = e2e::Replay(Moves, Fen);
-  if (!S) return {"(moves not legal: " + e2e::Join(Moves) + ")"};
+  TState* S = Replay(Moves, Fen);
+  if (!S) return {"(moves not legal: " + Join(Moves) + ")"};
   const std::string Text = ConsoleText(RenderSmallBoard(S));
   std::vector<std::string> Lines;
   size_t At = 0;
@@ -127,7 +119,7 @@ std::string FeatureLine() {
   return "feature ping=1 setboard=1 playother=0 san=0 usermove=0 time=1 draw=1 sigint=0 sigterm=1 reuse=1 "
          "analyze=1 myname=\"Talvarind 1.00.2012.04.10.0112\" colors=1 ics=0 name=0 pause=0 nps=0 debug=0 "
          "memory=1 smp=" +
-         std::string(e2e::UsableProcessorCount() > 1 ? "1" : "0") + " done=1";
+         std::string(UsableProcessorCount() > 1 ? "1" : "0") + " done=1";
 }
 
 TEST_F(XBoardDialogue, RepliesOutsideASearch) {
@@ -198,7 +190,7 @@ TEST_F(XBoardDialogue, PlaysWhenOnMove) {
   EXPECT_EQ(Exchange({}), std::vector<std::string>{});
   Engine.Send("e2e4");
   const std::string Reply = AwaitMove();
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Reply)) << Reply;
+  EXPECT_TRUE(IsLegalMove(Replay({"e2e4"}), Reply)) << Reply;
   EXPECT_EQ(Exchange({"printit"}), BoardLines({"e2e4", Reply}));
   // The hint is a think of its own: a line sent after it may be answered first, from inside it.
   Engine.Send("hint");
@@ -206,7 +198,7 @@ TEST_F(XBoardDialogue, PlaysWhenOnMove) {
   std::string Line;
   ASSERT_TRUE(Engine.ReadUntilPrefix("Hint: ", Line, Patience(20s), &Hint)) << Dump(Hint);
   EXPECT_EQ(Hint.size(), 1u) << Dump(Hint);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply}), Line.substr(6))) << Line;
+  EXPECT_TRUE(IsLegalMove(Replay({"e2e4", Reply}), Line.substr(6))) << Line;
 
   // "new" then "go": White at once; the thinking lines only after "post".
   std::vector<std::string> Seen;
@@ -215,14 +207,14 @@ TEST_F(XBoardDialogue, PlaysWhenOnMove) {
   Engine.Send("post");
   Engine.Send("go");
   const std::string First = AwaitMove(&Seen);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), First)) << First;
+  EXPECT_TRUE(IsLegalMove(Replay({}), First)) << First;
   ASSERT_EQ(Seen.size(), 5u) << Dump(Seen);
   std::smatch Match;
   for (int Depth = 1; Depth <= 3; Depth++) {
     ASSERT_TRUE(std::regex_match(Seen[Depth - 1], Match, ThinkingLine)) << Seen[Depth - 1];
     EXPECT_EQ(std::stoi(Match[1]), Depth);
   }
-  EXPECT_EQ(Match[2].str().substr(0, First.size() + 1), " " + First);
+  EXPECT_EQ(Match[5].str().substr(0, First.size() + 1), " " + First);
 }
 
 TEST_F(XBoardDialogue, WhileThinking) {
@@ -247,10 +239,10 @@ TEST_F(XBoardDialogue, WhileThinking) {
                                                NotLegal("edit"), NotLegal("setboard"), NotLegal("printit"),
                                                NotLegal("undo"), NotLegal("white"), NotLegal("sd"), NotLegal("result"),
                                                "offer draw", Move, "move " + Move, "pong 7"}));
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Move)) << Move;
+  EXPECT_TRUE(IsLegalMove(Replay({}), Move)) << Move;
   EXPECT_EQ(Exchange({"nopost", "printit"}), BoardLines({Move}));
   // Still White's engine: Black's reply makes it think again.
-  const std::string Reply = e2e::LegalMoves(e2e::Replay({Move}))[0];
+  const std::string Reply = LegalMoves(Replay({Move}))[0];
   Engine.Send("sd 2");
   Engine.Send(Reply);
   const std::string Second = AwaitMove();
@@ -307,14 +299,14 @@ TEST_F(XBoardDialogue, SideSwitchesKeepTheBoardSound) {
        "rnbqkbnr/ppp1pppp/8/8/3pP3/2N2N2/PPPP1PPP/R1BQKB1R w KQkq - 0 3"},
   };
   for (const auto& Case : Cases) {
-    SCOPED_TRACE(std::string(Case.Switch) + " after " + e2e::Join(Case.Moves));
+    SCOPED_TRACE(std::string(Case.Switch) + " after " + Join(Case.Moves));
     std::vector<std::string> Lines = {"new", "force"};
     Lines.insert(Lines.end(), Case.Moves.begin(), Case.Moves.end());
     Lines.insert(Lines.end(), {Case.Switch, "sd 5"});
     EXPECT_EQ(Exchange(Lines), std::vector<std::string>{});
     Engine.Send("go");
     const std::string Move = AwaitMove();
-    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}, Case.Fen), Move)) << Move;
+    EXPECT_TRUE(IsLegalMove(Replay({}, Case.Fen), Move)) << Move;
     EXPECT_EQ(Exchange({"force", "printit"}), BoardLines({Move}, Case.Fen));
   }
 }
@@ -406,7 +398,7 @@ TEST_F(XBoardDialogue, AnalyzeMode) {
           int Score = 0;
           std::string First;
           if (!ReadThinking(L, Score, First) || First.empty()) return false;
-          return e2e::IsLegalMove(e2e::Replay(Step.Moves, Step.Fen), First) && (Step.Score == 0 || Score == Step.Score);
+          return IsLegalMove(Replay(Step.Moves, Step.Fen), First) && (Step.Score == 0 || Score == Step.Score);
         },
         Line, Patience(20s), &Seen))
         << Dump(Seen);
@@ -476,7 +468,7 @@ TEST_F(XBoardDialogue, PondersAfterHard) {
       for (const std::string& L : Thinking)
         if (std::regex_match(L, ThinkingLine)) Last = L;
       std::smatch Match;
-      if (std::regex_match(Last, Match, ThinkingLine) && Match[2].str().find(' ', 1) != std::string::npos) Reply = Move;
+      if (std::regex_match(Last, Match, ThinkingLine) && Match[5].str().find(' ', 1) != std::string::npos) Reply = Move;
       else Exchange({"force"});
     }
     ASSERT_FALSE(Reply.empty()) << "no variation with a reply to ponder on\n" << Dump(Thinking);
@@ -487,7 +479,7 @@ TEST_F(XBoardDialogue, PondersAfterHard) {
     std::string Line;
     ASSERT_TRUE(Engine.ReadUntilPrefix("Hint: ", Line, Patience(10s), &Seen)) << Dump(Seen);
     const std::string Guess = Line.substr(6);
-    ASSERT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply}), Guess)) << Guess;
+    ASSERT_TRUE(IsLegalMove(Replay({"e2e4", Reply}), Guess)) << Guess;
     Engine.Send("ping 9");
     ASSERT_TRUE(Engine.ReadUntil([](const std::string& L) { return L == "pong 9"; }, Line, Patience(10s), &Seen))
         << Dump(Seen);
@@ -495,7 +487,7 @@ TEST_F(XBoardDialogue, PondersAfterHard) {
 
     std::string UserMove = Guess;
     if (!Hit) {
-      for (const std::string& Move : e2e::LegalMoves(e2e::Replay({"e2e4", Reply})))
+      for (const std::string& Move : LegalMoves(Replay({"e2e4", Reply})))
         if (Move != Guess) UserMove = Move;
     }
     Engine.Send("time 300");
@@ -506,7 +498,7 @@ TEST_F(XBoardDialogue, PondersAfterHard) {
     if (Hit) {
       EXPECT_LT(std::chrono::steady_clock::now() - Sent, Patience(3s));
     }
-    EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply, UserMove}), Answer)) << Answer;
+    EXPECT_TRUE(IsLegalMove(Replay({"e2e4", Reply, UserMove}), Answer)) << Answer;
     // "easy" and "force" stop the pondering that follows; the board is the game's.
     Seen = Exchange({"easy", "force", "nopost", "printit"});
     std::vector<std::string> Board;
@@ -557,8 +549,8 @@ TEST_F(XBoardDialogue, HintKeepsWhatArrivesDuringIt) {
   const std::string Reply = AwaitMove(&Seen);
   ASSERT_FALSE(Seen.empty());
   EXPECT_EQ(Seen.front().rfind("Hint: ", 0), 0u) << Dump(Seen);
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Seen.front().substr(6))) << Seen.front();
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Reply)) << Reply;
+  EXPECT_TRUE(IsLegalMove(Replay({}), Seen.front().substr(6))) << Seen.front();
+  EXPECT_TRUE(IsLegalMove(Replay({"e2e4"}), Reply)) << Reply;
   EXPECT_EQ(Exchange({"force", "printit"}), BoardLines({"e2e4", Reply}));
 
   // "force": it stays in force after the hint, so the engine answers no move; a board shown proves that

@@ -23,7 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "EngineProcess.h"
+#include "support/Processes.h"
+#include "support/TestState.h"
 
 extern char** environ;
 
@@ -176,7 +177,7 @@ bool ExpectedError(const std::string& Line) {
 
 // ctest label: slow (games on the clock)
 TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
-  if (e2e::Sanitized())
+  if (SanitizedRun())
     GTEST_SKIP() << "the match is played by the Release build: sanitizers slow the engine's clock use";
   const std::string XBoard = Find("xboard"), Xvfb = Find("Xvfb"), Fairymax = Find("fairymax");
   if (XBoard.empty() || Xvfb.empty() || Fairymax.empty())

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "FuzzTargets.h"
-#include "TestSupport.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -10,7 +10,9 @@
 #include <sstream>
 #include <string>
 
-#include "TestSupport.h"
+#include "support/Processes.h"
+#include "support/TestState.h"
+#include "support/Text.h"
 
 namespace {
 

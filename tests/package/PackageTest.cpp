@@ -12,29 +12,20 @@
 #include <string>
 #include <vector>
 
-#include "EngineProcess.h"
-#include "PositionChecks.h"
-#include "Replay.h"
-#include "TestSupport.h"
+#include "support/PositionChecks.h"
+#include "support/Processes.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
+#include "support/Text.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Dump;
-using e2e::Patience;
-using e2e::TEngineProcess;
 
 // A shell command's standard output and error together, and its exit status.
 TRun Sh(const std::string& Command) { return RunCommand(Command + " 2>&1"); }
 
 std::string Quoted(const std::string& Text) { return "'" + Text + "'"; }
-
-std::vector<std::string> Words(const std::string& Text) {
-  std::istringstream In(Text);
-  std::vector<std::string> Result;
-  for (std::string Word; In >> Word;) Result.push_back(Word);
-  return Result;
-}
 
 // The package, built and unpacked once for the suite into a scratch directory removed afterwards.
 class Package : public ::testing::Test {
@@ -122,7 +113,7 @@ TEST_F(Package, UnpackedProgramPlaysUci) {
   Engine.Send("go depth 4");
   ASSERT_TRUE(Engine.ReadUntilPrefix("bestmove ", Line, Patience(10s), &Seen)) << Dump(Seen);
   const std::vector<std::string> Best = Words(Line);
-  EXPECT_NE(e2e::Replay({"e2e4", Best.at(1)}), nullptr) << Line;
+  EXPECT_NE(Replay({"e2e4", Best.at(1)}), nullptr) << Line;
   Engine.Send("quit");
   EXPECT_TRUE(Engine.Wait(Patience(5s)).Clean());
 }
@@ -159,7 +150,7 @@ TEST_F(Package, PluginCommandPlaysXBoard) {
   Engine.Send("sd 4");
   Engine.Send("e2e4");
   ASSERT_TRUE(Engine.ReadUntilPrefix("move ", Line, Patience(10s), &Seen)) << Dump(Seen);
-  EXPECT_NE(e2e::Replay({"e2e4", Words(Line).at(1)}), nullptr) << Line;
+  EXPECT_NE(Replay({"e2e4", Words(Line).at(1)}), nullptr) << Line;
   Engine.Send("quit");
   EXPECT_TRUE(Engine.Wait(Patience(5s)).Clean());
 }

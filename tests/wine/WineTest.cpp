@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "EngineProcess.h"
-#include "Replay.h"
+#include "support/Processes.h"
+#include "support/ProtocolLines.h"
+#include "support/Replay.h"
+#include "support/Text.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Patience;
-using e2e::TEngineProcess;
 using std::chrono::milliseconds;
 
 // Wine starts a program in about a second and the 1 GiB table takes a few more to fault in.
@@ -50,7 +50,7 @@ bool RunToEnd(const std::string& Program, const std::vector<std::string>& Argume
   if (!Process.Start(Program, Arguments, TEngineProcess::TErrors::Discard)) return false;
   std::string Line;
   while (Process.ReadLine(Line, Timeout)) Lines.push_back(Line);
-  const e2e::TExit Exit = Process.Wait(Timeout);
+  const TExit Exit = Process.Wait(Timeout);
   return Process.OutputEnded() && Exit.Exited && Exit.Code == ExpectedCode;
 }
 
@@ -84,11 +84,6 @@ const TWine& Wine() {
 }
 
 std::string WindowsProgram(const std::string& Name) { return Wine().Directory + "/" + Name; }
-
-std::vector<std::string> Words(const std::string& Text) {
-  std::istringstream Stream(Text);
-  return {std::istream_iterator<std::string>(Stream), std::istream_iterator<std::string>()};
-}
 
 class WineBuild : public ::testing::Test {
  protected:
@@ -182,13 +177,9 @@ class WineDialogue : public WineBuild {
         << Dump();
     return Line;
   }
-  std::string Dump() const {
-    std::string Text;
-    for (const std::string& Line : Seen) Text += "  | " + Line + "\n";
-    return Text;
-  }
+  std::string Dump() const { return ::Dump(Seen); }
   void ExpectCleanExit() {
-    const e2e::TExit Exit = Engine.Wait(Patience(WineStart));
+    const TExit Exit = Engine.Wait(Patience(WineStart));
     EXPECT_TRUE(Exit.Clean()) << "code " << Exit.Code << " signal " << Exit.Signal << " timed out " << Exit.TimedOut;
   }
 
@@ -196,12 +187,9 @@ class WineDialogue : public WineBuild {
   std::vector<std::string> Seen;
 };
 
-const std::string MovePattern = "[a-h][1-8][a-h][1-8][nbrq]?";
-const std::regex BestMove("bestmove (" + MovePattern + ")( ponder " + MovePattern + ")?");
-
 std::string BestMoveOf(const std::string& Line) {
   std::smatch Match;
-  return std::regex_match(Line, Match, BestMove) ? std::string(Match[1]) : std::string();
+  return std::regex_match(Line, Match, BestMoveLine) ? std::string(Match[1]) : std::string();
 }
 
 // How a UCI session ends.
@@ -221,8 +209,8 @@ TEST_P(WineUci, SessionAsOnLinux) {
   Expect("isready", std::regex("readyok"));
 
   Engine.Send("position startpos moves e2e4");
-  const std::string Reply = BestMoveOf(Expect("go depth 5", BestMove));
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Reply)) << Dump();
+  const std::string Reply = BestMoveOf(Expect("go depth 5", BestMoveLine));
+  EXPECT_TRUE(IsLegalMove(Replay({"e2e4"}), Reply)) << Dump();
 
   // A stop arriving in two pieces during an infinite search: the first piece alone stops nothing.
   Engine.Send("position startpos moves e2e4 e7e5");
@@ -230,8 +218,8 @@ TEST_P(WineUci, SessionAsOnLinux) {
   Engine.SendRaw("st");
   Expect("", std::regex("info depth 4 .*"));
   Engine.SendRaw("op\n");
-  const std::string Stopped = BestMoveOf(Expect("", BestMove));
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", "e7e5"}), Stopped)) << Dump();
+  const std::string Stopped = BestMoveOf(Expect("", BestMoveLine));
+  EXPECT_TRUE(IsLegalMove(Replay({"e2e4", "e7e5"}), Stopped)) << Dump();
   Expect("isready", std::regex("readyok"));
 
   switch (GetParam().Ending) {
@@ -240,7 +228,7 @@ TEST_P(WineUci, SessionAsOnLinux) {
     case TEnding::EndOfInputDuringSearch:
       Expect("go infinite", std::regex("info depth 3 .*"));
       Engine.CloseInput();
-      Expect("", BestMove);
+      Expect("", BestMoveLine);
       break;
   }
   ExpectCleanExit();
@@ -260,22 +248,21 @@ TEST_F(WineDialogue, XBoardSessionAsOnLinux) {
   Engine.Send("new");
   Engine.Send("sd 4");
   Engine.Send("post");
-  const std::regex EngineMove("move (" + MovePattern + ")");
   std::smatch Match;
-  std::string Line = Expect("e2e4", EngineMove);
-  ASSERT_TRUE(std::regex_match(Line, Match, EngineMove)) << Dump();
+  std::string Line = Expect("e2e4", MoveLine);
+  ASSERT_TRUE(std::regex_match(Line, Match, MoveLine)) << Dump();
   const std::string Reply = Match[1];
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4"}), Reply)) << Dump();
+  EXPECT_TRUE(IsLegalMove(Replay({"e2e4"}), Reply)) << Dump();
 
   // Now without a depth limit, on a long clock: "?" makes it move.
   Engine.Send("sd 0");
   Engine.Send("level 0 60 0");
   Engine.Send("force");
   Engine.Send("d2d4");
-  Expect("go", std::regex(" *[0-9]+ +-?[0-9]+ +[0-9]+ +[0-9]+ .*"));
-  Line = Expect("?", EngineMove);
-  ASSERT_TRUE(std::regex_match(Line, Match, EngineMove)) << Dump();
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({"e2e4", Reply, "d2d4"}), Match[1].str())) << Dump();
+  Expect("go", ThinkingLine);
+  Line = Expect("?", MoveLine);
+  ASSERT_TRUE(std::regex_match(Line, Match, MoveLine)) << Dump();
+  EXPECT_TRUE(IsLegalMove(Replay({"e2e4", Reply, "d2d4"}), Match[1].str())) << Dump();
   Engine.Send("quit");
   ExpectCleanExit();
 }

@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "TestSupport.h"
 #include "engine/board/BitOps.h"
 #include "engine/moves/GameEnd.h"
+#include "support/TestState.h"
 
 namespace {
 

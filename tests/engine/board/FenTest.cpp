@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
 #include "engine/board/PositionCheck.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
+#include "support/PositionChecks.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/moves/MakeMove.h"
+#include "support/PositionChecks.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <random>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
 #include "engine/board/PositionCheck.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
+#include "support/PositionChecks.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <random>
 #include <set>
 
-#include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Tables.h"
+#include "support/TestState.h"
 
 namespace {
 

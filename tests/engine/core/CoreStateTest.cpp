@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
 #include "engine/board/PositionCheck.h"
 #include "engine/core/State.h"
+#include "support/PositionChecks.h"
+#include "support/TestState.h"
 
 namespace {
 

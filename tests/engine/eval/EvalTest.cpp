@@ -8,12 +8,12 @@
 #include <utility>
 #include <vector>
 
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/eval/Eval.h"
 #include "engine/eval/Pawns.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
 #include "engine/board/PieceSquare.h"
+#include "support/TestState.h"
 
 namespace {
 

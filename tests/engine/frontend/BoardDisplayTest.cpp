@@ -6,27 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
 #include "engine/frontend/BoardDisplay.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
+#include "support/Text.h"
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& Text) {
-  std::vector<std::string> Result;
-  std::istringstream In(Text);
-  for (std::string Line; std::getline(In, Line);) Result.push_back(Line);
-  return Result;
-}
-
-void Play(TState* S, const std::vector<std::string>& Moves) {
-  for (const std::string& Text : Moves) {
-    const TMove M = ParseMove(S, Text);
-    ASSERT_NE(M, 0u) << Text;
-    ASSERT_TRUE(MakeMove(&S->Position, M)) << Text;
-  }
-}
 
 TEST(BoardDisplay, SmallBoardOfTheInitialPosition) {
   TState* S = TestState();
@@ -153,13 +140,13 @@ TEST(BoardDisplay, MoveTableShowsTheLastPliesBottomAligned) {
   const std::string Empty = "|     |       |       ";
 
   TState* S = TestState();
-  Play(S, {Game[0]});
+  ASSERT_TRUE(PlayMoves(S, {Game[0]}));
   std::vector<std::string> Rows = Table(S);
   for (int Row = 0; Row < 8; Row++) EXPECT_EQ(Rows[Row], Empty);
   EXPECT_EQ(Rows[8], "|   0 | e2e4  |       ");
 
   S = TestState();
-  Play(S, Game);
+  ASSERT_TRUE(PlayMoves(S, Game));
   Rows = Table(S);
   for (int Row = 0; Row < 9; Row++) {
     char Expected[32];
@@ -170,7 +157,7 @@ TEST(BoardDisplay, MoveTableShowsTheLastPliesBottomAligned) {
 
   // Ply numbers count from the position's own start; a game begun by Black still fills "white" first.
   S = TestStateWith("4k3/8/8/8/8/8/8/4K2R b K - 0 31");
-  Play(S, {"e8d7", "e1g1", "d7e6"});
+  ASSERT_TRUE(PlayMoves(S, {"e8d7", "e1g1", "d7e6"}));
   Rows = Table(S);
   EXPECT_EQ(Rows[7], "|  61 | e8d7  | e1g1  ");
   EXPECT_EQ(Rows[8], "|  63 | d7e6  |       ");

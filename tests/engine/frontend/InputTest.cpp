@@ -13,8 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "TestSupport.h"
 #include "engine/frontend/Input.h"
+#include "support/Processes.h"
+#include "support/TestState.h"
 
 namespace {
 

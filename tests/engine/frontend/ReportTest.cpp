@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "engine/moves/Notation.h"
 #include "engine/platform/Timer.h"
-#include "engine/search/SearchTestSupport.h"
+#include "support/ProtocolLines.h"
+#include "support/TestState.h"
+#include "support/Text.h"
+#include "support/Thinks.h"
 
 namespace {
-
-using namespace search_test;
 
 // Direct calls of the two report functions on hand-set fields.
 class ReportLine : public ::testing::Test {
@@ -39,7 +40,7 @@ class ReportLine : public ::testing::Test {
   }
 
   static std::string Printed(const std::function<void()>& Report) {
-    TStdoutTap Tap;
+    TOutputCapture Tap;
     Report();
     return Tap.Finish();
   }
@@ -214,7 +215,7 @@ TEST(ReportThink, XBoardThinkPostsOneLinePerIteration) {
   TInputPipe Input;
   std::string Output;
   {
-    TStdoutTap Tap;
+    TOutputCapture Tap;
     ASSERT_TRUE(Think(S));
     Output = Tap.Finish();
   }
@@ -229,7 +230,7 @@ TEST(ReportThink, XBoardThinkPostsOneLinePerIteration) {
     EXPECT_EQ(M[4].length(), 12);
     EXPECT_EQ(std::stoi(M[1]), int(I) + 1);
   }
-  EXPECT_EQ(Words(Got.back()).at(4), MoveText(S->BestMove));
+  EXPECT_EQ(Words(Got.back()).at(4), MoveToString(S->BestMove));
   EXPECT_EQ(std::stoll(Words(Got.back()).at(3)), S->Nodes);
 }
 
@@ -239,7 +240,7 @@ TEST(ReportThink, ShellThinkPrintsNothing) {
   EnterFace(S, MNone);
   S->PostThinking = true;
   S->MaxDepth = 3;
-  TStdoutTap Tap;
+  TOutputCapture Tap;
   ASSERT_TRUE(Think(S));
   EXPECT_EQ(Tap.Finish(), "");
 }

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "TestSupport.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -8,19 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "EngineProcess.h"
-#include "InProcess.h"
-#include "PositionChecks.h"
-#include "Replay.h"
-#include "ShellReplies.h"
-#include "TestSupport.h"
 #include "engine/frontend/Settings.h"
 #include "engine/frontend/Shell.h"
 #include "engine/moves/GameEnd.h"
+#include "support/InProcess.h"
+#include "support/PositionChecks.h"
+#include "support/Processes.h"
+#include "support/ProtocolLines.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
+#include "support/Text.h"
 
 namespace {
-
-using e2e::Dump;
 
 std::vector<std::string> HistoryOf(const TState* S) {
   std::vector<std::string> Moves;
@@ -28,7 +27,7 @@ std::vector<std::string> HistoryOf(const TState* S) {
   return Moves;
 }
 
-class ShellState : public e2e::TInProcessTest {
+class ShellState : public TInProcessTest {
  protected:
   void SetUp() override {
     TInProcessTest::SetUp();
@@ -36,7 +35,7 @@ class ShellState : public e2e::TInProcessTest {
   }
   // The whole output for Input, then the end of input (which ends the shell).
   std::string Shell(const std::string& Input) {
-    return e2e::RunInProcess(S, Input, [&] { ShellInterface(S); });
+    return RunInProcess(S, Input, [&] { ShellInterface(S); });
   }
 };
 
@@ -44,7 +43,7 @@ TEST_F(ShellState, AnswersEachLine) {
   // Legal moves of the initial position, captures first, sixteen to a line, a blank after every other.
   std::string Legal;
   int Count = 0;
-  for (const std::string& Move : e2e::LegalMoves(e2e::Replay({}))) Legal += Move + (++Count % 16 ? " " : "\n");
+  for (const std::string& Move : LegalMoves(Replay({}))) Legal += Move + (++Count % 16 ? " " : "\n");
   const std::string Threads = std::to_string(S->ThreadCount);
   const std::string Stalemate = "position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\n";
   const struct {
@@ -143,7 +142,7 @@ TEST_F(ShellState, LeavesTheGameAndLimits) {
     EXPECT_TRUE(!Case.Limits || Case.Limits(S));
     const TPosition Got = S->Position;
     const std::vector<std::string> Game = HistoryOf(S);
-    ASSERT_NE(e2e::Replay(Case.Game, Case.From), nullptr);
+    ASSERT_NE(Replay(Case.Game, Case.From), nullptr);
     EXPECT_TRUE(SamePosition(Got, S->Position));
     EXPECT_EQ(Game, Case.Game);
     TearDown();
@@ -170,7 +169,7 @@ TEST_F(ShellState, AFullGameRecordStopsCleanly) {
   ASSERT_EQ(Answers.size(), 7u) << Dump(Answers);
   EXPECT_EQ(S->HistoryPly, MaxHistoryStack - 1);
   EXPECT_EQ(Answers[1], "Illegal move!");
-  EXPECT_TRUE(e2e::IsLegalMove(e2e::Replay({}), Answers[3])) << Answers[3];
+  EXPECT_TRUE(IsLegalMove(Replay({}), Answers[3])) << Answers[3];
   EXPECT_EQ(Answers[4], "[board]");
 }
 

@@ -7,24 +7,23 @@
 #include <string>
 #include <string_view>
 
-#include "EngineProcess.h"
-#include "InProcess.h"
-#include "Replay.h"
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/frontend/Settings.h"
 #include "engine/frontend/UCI.h"
+#include "support/InProcess.h"
+#include "support/Processes.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Patience;
 
-class UciState : public e2e::TInProcessTest {
+class UciState : public TInProcessTest {
  protected:
   // Runs the dialogue on Input (then the end of input) and returns what it wrote.
   std::string Dialogue(std::string_view Input, std::string FirstLine = "") {
-    return e2e::RunInProcess(S, Input, [&] { UCI(S, FirstLine); });
+    return RunInProcess(S, Input, [&] { UCI(S, FirstLine); });
   }
 };
 
@@ -32,7 +31,7 @@ TEST_F(UciState, StartSetsTheDialogueUp) {
   S->Mode = MNone;
   S->PostThinking = false;
   S->MaxDepth = DefaultShellDepth;
-  e2e::Replay({"e2e4", "e7e5"});
+  Replay({"e2e4", "e7e5"});
   EXPECT_EQ(Dialogue(""), "");
   EXPECT_EQ(S->Mode, MUCI);
   EXPECT_TRUE(S->PostThinking);
@@ -121,7 +120,7 @@ TEST_F(UciState, PositionCommand) {
   EXPECT_EQ(S->Position.Board[SQ_E5], PBlackPawn);
   EXPECT_EQ(S->Position.Board[SQ_G1], PWhiteKnight);
   const uint64_t AfterTwo = S->Position.Hash;
-  EXPECT_EQ(e2e::Replay({"e2e4", "e7e5"})->Position.Hash, AfterTwo);
+  EXPECT_EQ(Replay({"e2e4", "e7e5"})->Position.Hash, AfterTwo);
 
   // After the failing word the rest is read as words of "position" again.
   Dialogue("position startpos moves e2e4 zz startpos moves d2d4\n");
@@ -137,7 +136,7 @@ TEST_F(UciState, PositionCommand) {
   EXPECT_EQ(S->Position.Board[SQ_G1], PWhiteKing);
   EXPECT_EQ(S->Position.Board[SQ_F1], PWhiteRook);
   EXPECT_EQ(S->Position.Board[SQ_H1], PEmpty);
-  EXPECT_EQ(S->Position.Hash, e2e::Replay({"e1g1"}, Fen)->Position.Hash);
+  EXPECT_EQ(S->Position.Hash, Replay({"e1g1"}, Fen)->Position.Hash);
 
   // A FEN starts a new game record, like "startpos": the earlier moves are not kept under it.
   Dialogue("position startpos moves e2e4 e7e5\nposition fen " + Fen + "\n");
@@ -145,11 +144,11 @@ TEST_F(UciState, PositionCommand) {
   EXPECT_EQ(S->Position.Board[SQ_E1], PWhiteKing);
   Dialogue("position startpos moves e2e4 e7e5\nposition epd " + Fen + " moves a1b1 a8b8\n");
   EXPECT_EQ(S->HistoryPly, 2);
-  EXPECT_EQ(S->Position.Hash, e2e::Replay({"a1b1", "a8b8"}, Fen)->Position.Hash);
+  EXPECT_EQ(S->Position.Hash, Replay({"a1b1", "a8b8"}, Fen)->Position.Hash);
 
   // "startpos" keeps the search tables, "ucinewgame" clears them. (A line that arrives during a search is
   // dropped, so these are sent after the answer.)
-  const std::string Await = std::string(e2e::AwaitAnswer) + "\n";
+  const std::string Await = std::string(AwaitAnswer) + "\n";
   Dialogue("go depth 3\n" + Await + "position startpos\n");
   EXPECT_TRUE(S->TranspositionTableDirty.load());
   EXPECT_EQ(S->HistoryPly, 0);

@@ -6,19 +6,19 @@
 #include <memory>
 #include <string>
 
-#include "InProcess.h"
-#include "TestSupport.h"
 #include "engine/board/PositionCheck.h"
 #include "engine/frontend/XBoard.h"
 #include "engine/search/TransTable.h"
+#include "support/InProcess.h"
+#include "support/TestState.h"
 
 namespace {
 
-class XBoardState : public e2e::TInProcessTest {
+class XBoardState : public TInProcessTest {
  protected:
   // The whole output for Input, then "force" and "quit" (so that no think outlasts the input).
   std::string Dialogue(const std::string& Input) {
-    return e2e::RunInProcess(S, Input + "force\nquit\n", [&] { XBoard(S); });
+    return RunInProcess(S, Input + "force\nquit\n", [&] { XBoard(S); });
   }
 };
 
@@ -74,7 +74,7 @@ TEST_F(XBoardState, ClocksSentDuringTheHintOrPonderingAreKept) {
   // The engine plays Black at a second a move; "time" and "otim" come just before the user's move, while
   // the hint is looked for or while the engine ponders. White's clock is then the "otim" sent: 7 s, not
   // the second a move refills.
-  const std::string Await = std::string(e2e::AwaitAnswer) + "\n";
+  const std::string Await = std::string(AwaitAnswer) + "\n";
   const struct {
     const char* Name;
     std::string Input;

@@ -3,29 +3,24 @@
 #include <string>
 #include <vector>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
+#include "support/PositionChecks.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
 
 namespace {
-
-void Play(TState* S, const std::string& Text) {
-  const TMove M = ParseMove(S, Text);
-  ASSERT_NE(M, 0u) << Text;
-  ASSERT_TRUE(MakeMove(&S->Position, M)) << Text;
-}
 
 TEST(MovesGameEnd, MateAndStalemate) {
   TState* S = TestState();
   TPosition* P = &S->Position;
   EXPECT_FALSE(IsCheckmate(P));
   EXPECT_FALSE(IsStalemate(P));
-  for (const char* M : {"f2f3", "e7e5", "g2g4"}) Play(S, M);
+  for (const char* M : {"f2f3", "e7e5", "g2g4"}) ASSERT_TRUE(PlayMoves(S, {M}));
   EXPECT_FALSE(IsCheckmate(P));
-  Play(S, "d8h4");
+  ASSERT_TRUE(PlayMoves(S, {"d8h4"}));
   const TPosition Mated = *P;
   EXPECT_TRUE(IsCheckmate(P));
   EXPECT_TRUE(IsStalemate(P));  // no legal move, whatever the reason
@@ -44,7 +39,7 @@ TEST(MovesGameEnd, MateAndStalemate) {
   EXPECT_FALSE(IsStalemate(P));
   // Only an en-passant capture saves Black from stalemate.
   P = &TestStateWith("8/8/8/8/5p2/5N2/4PK2/6Bk w - - 0 1")->Position;
-  Play(P->State, "e2e4");
+  ASSERT_TRUE(PlayMoves(P->State, {"e2e4"}));
   ASSERT_EQ(P->EnPassant, SQ_E3);
   EXPECT_FALSE(IsStalemate(P));
 }
@@ -53,7 +48,7 @@ TEST(MovesGameEnd, FiftyMovesAndLength) {
   TState* S = TestStateWith("4k3/8/8/8/8/8/8/4K2R w - - 99 80");
   TPosition* P = &S->Position;
   EXPECT_FALSE(IsDraw(P));
-  Play(S, "h1h2");
+  ASSERT_TRUE(PlayMoves(S, {"h1h2"}));
   EXPECT_EQ(P->ReversibleMoves, 100);
   EXPECT_TRUE(IsDraw(P));
   // A game as long as the limit counts as drawn whatever its position.
@@ -74,7 +69,7 @@ TEST(MovesGameEnd, Repetitions) {
   // the position after 1. Nf3 Nf6 (half-moves 2, 6, 10, 14) is the first to reach 3.
   const int Expected[16] = {0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3};
   for (int Ply = 0; Ply < 16; Ply++) {
-    Play(S, Shuffle[Ply % 4]);
+    ASSERT_TRUE(PlayMoves(S, {Shuffle[Ply % 4]}));
     EXPECT_EQ(RepetitionCount(P), Expected[Ply]) << "after " << Ply + 1 << " half-moves";
     EXPECT_EQ(IsDraw(P), Expected[Ply] >= 3) << "after " << Ply + 1 << " half-moves";
   }
@@ -82,12 +77,12 @@ TEST(MovesGameEnd, Repetitions) {
   // The count looks at the game only, never before its first move, however high the clock came in.
   S = TestStateWith("4k3/8/8/8/8/8/8/R3K3 w - - 90 60");
   P = &S->Position;
-  for (const char* M : {"a1a2", "e8d8", "a2a1", "d8e8"}) Play(S, M);
+  for (const char* M : {"a1a2", "e8d8", "a2a1", "d8e8"}) ASSERT_TRUE(PlayMoves(S, {M}));
   EXPECT_EQ(RepetitionCount(P), 0);
-  for (const char* M : {"a1a2", "e8d8", "a2a1", "d8e8"}) Play(S, M);
+  for (const char* M : {"a1a2", "e8d8", "a2a1", "d8e8"}) ASSERT_TRUE(PlayMoves(S, {M}));
   EXPECT_EQ(RepetitionCount(P), 1);
   EXPECT_FALSE(IsDraw(P));
-  for (const char* M : {"a1a2", "e8d8"}) Play(S, M);
+  for (const char* M : {"a1a2", "e8d8"}) ASSERT_TRUE(PlayMoves(S, {M}));
   EXPECT_TRUE(IsDraw(P));  // by the fifty-move rule: the clock came in at 90
 }
 

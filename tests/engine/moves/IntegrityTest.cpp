@@ -3,8 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
 #include "engine/board/PositionCheck.h"
@@ -12,7 +10,9 @@
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
-#include "engine/moves/PerftCounts.h"
+#include "support/PerftCounts.h"
+#include "support/PositionChecks.h"
+#include "support/TestState.h"
 
 namespace {
 

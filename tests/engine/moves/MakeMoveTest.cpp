@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/board/Hash.h"
 #include "engine/board/Position.h"
 #include "engine/board/PositionCheck.h"
@@ -13,40 +11,33 @@
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
+#include "support/PositionChecks.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
 
 namespace {
-
-// Plays moves given as text through the game interface.
-::testing::AssertionResult PlayText(TState* S, const std::vector<std::string>& Moves) {
-  for (const std::string& Text : Moves) {
-    const TMove M = ParseMove(S, Text);
-    if (M == 0) return ::testing::AssertionFailure() << Text << " not parsed";
-    if (!MakeMove(&S->Position, M)) return ::testing::AssertionFailure() << Text << " refused";
-  }
-  return ::testing::AssertionSuccess();
-}
 
 const std::vector<std::string> KnightShuffle = {"g1f3", "g8f6", "f3g1", "f6g8"};
 
 TEST(MovesMake, CountersAndEnPassantSquare) {
   TState* S = TestState();
   TPosition* P = &S->Position;
-  ASSERT_TRUE(PlayText(S, {"e2e4"}));
+  ASSERT_TRUE(PlayMoves(S, {"e2e4"}));
   EXPECT_EQ(P->EnPassant, -1);  // no black pawn can take on e3
   EXPECT_EQ(P->ReversibleMoves, 0);
   EXPECT_EQ(P->Side, CBlack);
-  ASSERT_TRUE(PlayText(S, {"g8f6"}));
+  ASSERT_TRUE(PlayMoves(S, {"g8f6"}));
   EXPECT_EQ(P->ReversibleMoves, 1);
-  ASSERT_TRUE(PlayText(S, {"g1f3"}));
+  ASSERT_TRUE(PlayMoves(S, {"g1f3"}));
   EXPECT_EQ(P->ReversibleMoves, 2);
-  ASSERT_TRUE(PlayText(S, {"d7d5"}));
+  ASSERT_TRUE(PlayMoves(S, {"d7d5"}));
   EXPECT_EQ(P->ReversibleMoves, 0);
   EXPECT_EQ(P->EnPassant, -1);  // only a pawn on c5 or e5 could take on d6
-  ASSERT_TRUE(PlayText(S, {"e4e5", "f6g8", "b1c3", "f7f5"}));
+  ASSERT_TRUE(PlayMoves(S, {"e4e5", "f6g8", "b1c3", "f7f5"}));
   EXPECT_EQ(P->EnPassant, SQ_F6);
   EXPECT_EQ(P->ReversibleMoves, 0);
   // Taking en passant removes the pawn behind the square.
-  ASSERT_TRUE(PlayText(S, {"e5f6"}));
+  ASSERT_TRUE(PlayMoves(S, {"e5f6"}));
   EXPECT_EQ(P->Board[SQ_F6], PWhitePawn);
   EXPECT_EQ(P->Board[SQ_F5], 0);
   EXPECT_EQ(P->Board[SQ_E5], 0);
@@ -55,9 +46,9 @@ TEST(MovesMake, CountersAndEnPassantSquare) {
   EXPECT_EQ(P->Phase, 255);
   EXPECT_EQ(PositionFaults(P), "");
   // A capture resets the count too.
-  ASSERT_TRUE(PlayText(S, {"g8h6", "f3g1", "h6g8"}));
+  ASSERT_TRUE(PlayMoves(S, {"g8h6", "f3g1", "h6g8"}));
   EXPECT_EQ(P->ReversibleMoves, 3);
-  ASSERT_TRUE(PlayText(S, {"f6g7"}));
+  ASSERT_TRUE(PlayMoves(S, {"f6g7"}));
   EXPECT_EQ(P->ReversibleMoves, 0);
 }
 
@@ -122,7 +113,7 @@ TEST(MovesMake, CastlingAndRights) {
 TEST(MovesMake, RefusedMoveChangesNothing) {
   TState* S = TestStateWith("4k3/4r3/8/8/8/8/4N3/4K3 w - - 3 20");
   TPosition* P = &S->Position;
-  ASSERT_TRUE(PlayText(S, {"e1d1", "e8d8", "d1e1", "d8e8"}));
+  ASSERT_TRUE(PlayMoves(S, {"e1d1", "e8d8", "d1e1", "d8e8"}));
   const TPosition Before = *P;
   const int Ply = S->HistoryPly;
   const TUndoMove Last = S->HistoryStack[Ply - 1];
@@ -149,7 +140,7 @@ TEST(MovesMake, GameHistory) {
 
   // A null move recorded in the game is taken back as one.
   const TPosition Start = *P;
-  ASSERT_TRUE(PlayText(S, {"e2e4"}));
+  ASSERT_TRUE(PlayMoves(S, {"e2e4"}));
   const TPosition AfterE4 = *P;
   DoMakeNullMove(P, &S->HistoryStack[S->HistoryPly]);
   S->HistoryPly++;
@@ -162,17 +153,17 @@ TEST(MovesMake, GameHistory) {
   EXPECT_FALSE(MakeUndoMove(P));
 
   // The search stack records each game move and the key after it.
-  ASSERT_TRUE(PlayText(S, {"e2e4", "e7e5"}));
+  ASSERT_TRUE(PlayMoves(S, {"e2e4", "e7e5"}));
   EXPECT_EQ(S->SearchStack(0)->CurrentMove, Word(SQ_E2, SQ_E4, MTEnPassantSet));
   EXPECT_EQ(S->SearchStack(1)->Hash, P->Hash);
   EXPECT_EQ(S->HistoryStack[1].Move, Word(SQ_E7, SQ_E5, MTEnPassantSet));
-  ASSERT_TRUE(PlayText(S, {"d1h5", "b8c6", "h5f7", "e8f7"}));
+  ASSERT_TRUE(PlayMoves(S, {"d1h5", "b8c6", "h5f7", "e8f7"}));
   // Whether the mover stood in check is noted before its move.
   EXPECT_EQ(S->SearchStack(4)->InCheck, 0);
   EXPECT_NE(S->SearchStack(5)->InCheck, 0);
   ASSERT_TRUE(MakeUndoMove(P));
   ASSERT_TRUE(MakeUndoMove(P));
-  ASSERT_TRUE(PlayText(S, {"f1c4", "g8f6", "h5f7"}));
+  ASSERT_TRUE(PlayMoves(S, {"f1c4", "g8f6", "h5f7"}));
   EXPECT_TRUE(IsCheckmate(P));
 
   // A long game: the history takes 1024 half-moves and refuses the next one, and only that one.
@@ -240,10 +231,10 @@ TEST(MovesMake, TranspositionsShareTheKey) {
   };
   for (const auto& C : Cases) {
     TState* S = TestStateWith(C.Fen);
-    ASSERT_TRUE(PlayText(S, C.A)) << C.Fen;
+    ASSERT_TRUE(PlayMoves(S, C.A)) << C.Fen;
     const TPosition A = S->Position;
     S = TestStateWith(C.Fen);
-    ASSERT_TRUE(PlayText(S, C.B)) << C.Fen;
+    ASSERT_TRUE(PlayMoves(S, C.B)) << C.Fen;
     const TPosition& B = S->Position;
     EXPECT_EQ(0, std::memcmp(A.Board, B.Board, sizeof A.Board)) << C.Fen;
     EXPECT_EQ(A.Side, B.Side);

@@ -3,13 +3,14 @@
 #include <set>
 #include <vector>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
+#include "support/PositionChecks.h"
+#include "support/Replay.h"
+#include "support/TestState.h"
 
 namespace {
 
@@ -20,9 +21,6 @@ bool Contains(const std::vector<TMove>& Moves, TMove M) {
     if (X == M) return true;
   return false;
 }
-
-// Plays a move through the game interface, failing the test if it is refused.
-void Play(TPosition* P, TMove M) { ASSERT_TRUE(MakeMove(P, M)) << MoveToString(M); }
 
 TEST(MovesGen, StartPositionOrder) {
   TPosition* P = Fen("startpos");
@@ -42,7 +40,7 @@ TEST(MovesGen, StartPositionOrder) {
   EXPECT_EQ(std::vector<TMove>(Buffer, End), Expected);
 
   // The same for Black after 1. Nf3: double steps, single steps, knights, all by destination.
-  Play(P, Word(SQ_G1, SQ_F3));
+  ASSERT_TRUE(PlayMoves(P, {Word(SQ_G1, SQ_F3)}));
   const std::vector<TMove> Black = QuietMoves(P);
   ASSERT_EQ(Black.size(), 20u);
   for (int F = 0; F < 8; F++) {
@@ -94,27 +92,27 @@ TEST(MovesGen, PromotionOrder) {
 TEST(MovesGen, EnPassantCaptures) {
   // Black: the pawn to the right of the square first.
   TPosition* P = Fen("4k3/8/8/8/3p1p2/8/4P3/4K3 w - - 0 1");
-  Play(P, Word(SQ_E2, SQ_E4, MTEnPassantSet));
+  ASSERT_TRUE(PlayMoves(P, {Word(SQ_E2, SQ_E4, MTEnPassantSet)}));
   EXPECT_EQ(P->EnPassant, SQ_E3);
   EXPECT_EQ(CaptureMoves(P), (std::vector<TMove>{Word(SQ_F4, SQ_E3, MTEnPassantCapture, true),
                                                  Word(SQ_D4, SQ_E3, MTEnPassantCapture, true)}));
   P = Fen("4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1");
-  Play(P, Word(SQ_E2, SQ_E4, MTEnPassantSet));
+  ASSERT_TRUE(PlayMoves(P, {Word(SQ_E2, SQ_E4, MTEnPassantSet)}));
   EXPECT_EQ(CaptureMoves(P), (std::vector<TMove>{Word(SQ_D4, SQ_E3, MTEnPassantCapture, true)}));
 
   // White, likewise.
   P = Fen("4k3/4p3/8/3P1P2/8/8/8/4K3 b - - 0 1");
-  Play(P, Word(SQ_E7, SQ_E5, MTEnPassantSet));
+  ASSERT_TRUE(PlayMoves(P, {Word(SQ_E7, SQ_E5, MTEnPassantSet)}));
   EXPECT_EQ(P->EnPassant, SQ_E6);
   EXPECT_EQ(CaptureMoves(P), (std::vector<TMove>{Word(SQ_F5, SQ_E6, MTEnPassantCapture, true),
                                                  Word(SQ_D5, SQ_E6, MTEnPassantCapture, true)}));
 
   // On the edge files the capture does not wrap round to a pawn on the far side of the board.
   P = Fen("4k3/p7/8/1P6/7P/8/8/4K3 b - - 0 1");
-  Play(P, Word(SQ_A7, SQ_A5, MTEnPassantSet));
+  ASSERT_TRUE(PlayMoves(P, {Word(SQ_A7, SQ_A5, MTEnPassantSet)}));
   EXPECT_EQ(CaptureMoves(P), (std::vector<TMove>{Word(SQ_B5, SQ_A6, MTEnPassantCapture, true)}));
   P = Fen("4k3/8/8/p7/6p1/8/7P/4K3 w - - 0 1");
-  Play(P, Word(SQ_H2, SQ_H4, MTEnPassantSet));
+  ASSERT_TRUE(PlayMoves(P, {Word(SQ_H2, SQ_H4, MTEnPassantSet)}));
   EXPECT_EQ(P->EnPassant, SQ_H3);
   EXPECT_EQ(CaptureMoves(P), (std::vector<TMove>{Word(SQ_G4, SQ_H3, MTEnPassantCapture, true)}));
 }

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
+#include "support/PositionChecks.h"
+#include "support/TestState.h"
 
 namespace {
 

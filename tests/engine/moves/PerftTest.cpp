@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "PositionChecks.h"
-#include "TestSupport.h"
 #include "engine/moves/GameEnd.h"
-#include "engine/moves/PerftCounts.h"
+#include "support/PerftCounts.h"
+#include "support/PositionChecks.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "TestSupport.h"
 #include "engine/platform/Memory.h"
 #include "engine/platform/Timer.h"
 #include "engine/platform/Version.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "TestSupport.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -12,8 +12,6 @@
 #include <string_view>
 #include <thread>
 
-#include "SearchTestSupport.h"
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/Notation.h"
@@ -21,6 +19,8 @@
 #include "engine/search/Parallel.h"
 #include "engine/search/StallHook.h"
 #include "engine/search/Think.h"
+#include "support/TestState.h"
+#include "support/Thinks.h"
 
 namespace {
 
@@ -282,7 +282,7 @@ class SplitNode {
     SetUpPosition(S, Fen);
     for (int I = 0; I < 2; I++) S->Threads[I]->Splits.Reset();
     Position = S->Position;
-    TSearchStack* Root = search_test::BeginNodeSearch(S, 12, 4);
+    TSearchStack* Root = BeginNodeSearch(S, 12, 4);
     Root->Hash = Position.Hash;
     return std::async(std::launch::async, [this, Root, Depth, Alpha, Beta] {
       return Search(Root + 1, NTPV, &Position, Depth, 1, Alpha, Beta, true);
@@ -441,15 +441,15 @@ constexpr int64_t NeverStopped = 1000000;
 // the first input poll) the held thread saw the stop, or HeldTooLate.
 int64_t ThinkWithAThreadHeld(TState* S, const TStallCase& Case, int64_t Budget) {
   // With input, an endless think that the first poll of the input (50 ms in) must stop.
-  std::unique_ptr<search_test::TInputPipe> Input;
-  std::unique_ptr<search_test::TStdoutTap> Reports;
+  std::unique_ptr<TInputPipe> Input;
+  std::unique_ptr<TOutputCapture> Reports;
   EnterFace(S, MNone);
   S->MaxThinkTime = Budget;
   S->InfiniteSearch = false;
   if (Case.Input) {
-    Input = std::make_unique<search_test::TInputPipe>();
+    Input = std::make_unique<TInputPipe>();
     Input->Send(Case.Input);
-    Reports = std::make_unique<search_test::TStdoutTap>();
+    Reports = std::make_unique<TOutputCapture>();
     EnterFace(S, MUCI);
     S->MaxThinkTime = 0;
     S->InfiniteSearch = true;
@@ -500,7 +500,7 @@ TEST(StalledThread, ThinkStopsOnTimeAndAnswersOnRelease) {
     SCOPED_TRACE(Case.Name);
     PoolOf Pool(Case.Threads);
     TState* S = Pool.S;
-    search_test::TThinkSettings Settings(S);
+    TThinkSettings Settings(S);
     S->UsedThreadCount = Case.Threads;
     S->UseThreadSleeping = Case.Sleeping;
     if (std::string_view(Case.Fen) == "startpos") InitStandardBoard(S);

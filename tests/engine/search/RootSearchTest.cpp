@@ -10,17 +10,17 @@
 #include <thread>
 #include <vector>
 
-#include "PositionChecks.h"
-#include "SearchTestSupport.h"
-#include "TestSupport.h"
 #include "engine/board/PositionCheck.h"
+#include "engine/moves/Notation.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/TimeControl.h"
+#include "support/PositionChecks.h"
+#include "support/ProtocolLines.h"
+#include "support/TestState.h"
+#include "support/Thinks.h"
 
 namespace {
-
-using namespace search_test;
 
 struct TRootList {
   std::vector<TMove> Moves;
@@ -155,7 +155,7 @@ TEST(RootIterations, SingleLegalMoveEndsAfterTheThirdIteration) {
   TThinkSettings Settings(S);
   const TThinkResult R = ThinkUCI(S);
   ASSERT_TRUE(R.Chosen);
-  EXPECT_EQ(MoveText(S->BestMove), "h1g2");
+  EXPECT_EQ(MoveToString(S->BestMove), "h1g2");
   ExpectWellFormedIterations(R.Infos);
   EXPECT_EQ(R.Infos.size(), 3u) << R.Output;
   EXPECT_EQ(CompleteCount(R.Infos), 3) << R.Output;
@@ -177,8 +177,8 @@ TEST(RootIterations, DepthLimitEndsAfterThatIteration) {
   EXPECT_EQ(R.Infos.back().Nodes, S->Nodes);
   EXPECT_EQ(S->Nodes, S->TotalNodes.load()) << "every node of a finished think belongs to some root move";
   ASSERT_FALSE(R.Infos.back().PV.empty());
-  EXPECT_EQ(R.Infos.back().PV[0], MoveText(S->BestMove));
-  EXPECT_EQ(MoveText(S->PV[0]), MoveText(S->BestMove));
+  EXPECT_EQ(R.Infos.back().PV[0], MoveToString(S->BestMove));
+  EXPECT_EQ(MoveToString(S->PV[0]), MoveToString(S->BestMove));
 }
 
 TEST(RootIterations, NodeLimitSparesTheFirstTwoIterations) {
@@ -208,7 +208,7 @@ TEST(RootIterations, NodeLimitStopsFromTheThirdIterationOn) {
   EXPECT_LT(Total, Reached + 1000 + 64) << R.Output;
   const TInfoLine* Last = LastComplete(R.Infos);
   ASSERT_FALSE(Last->PV.empty());
-  EXPECT_EQ(Last->PV[0], MoveText(S->BestMove)) << "the move of the last finished iteration";
+  EXPECT_EQ(Last->PV[0], MoveToString(S->BestMove)) << "the move of the last finished iteration";
 }
 
 // A clock with almost nothing left gives a budget of 0: the think then ends after its first iteration,
@@ -252,7 +252,7 @@ TEST(RootIterations, StopDuringAnIterationKeepsThePreviousIterationsMove) {
     std::string Output;
     bool Chosen;
     {
-      TStdoutTap Tap([S](const std::string& Text) {
+      TOutputCapture Tap([S](const std::string& Text) {
         if (Text.find("info depth 5 ") != std::string::npos) S->AbortSearch = true;
       });
       Chosen = Think(S);
@@ -266,9 +266,9 @@ TEST(RootIterations, StopDuringAnIterationKeepsThePreviousIterationsMove) {
     ASSERT_NE(Last, nullptr) << Output;
     ASSERT_FALSE(Last->PV.empty());
     // Whatever iteration the stop met, the answer is the last finished one's, and so is the variation.
-    EXPECT_EQ(MoveText(S->BestMove), Last->PV[0]) << Output;
+    EXPECT_EQ(MoveToString(S->BestMove), Last->PV[0]) << Output;
     std::vector<std::string> PV;
-    for (int I = 0; I < 256 && S->PV[I]; I++) PV.push_back(MoveText(S->PV[I]));
+    for (int I = 0; I < 256 && S->PV[I]; I++) PV.push_back(MoveToString(S->PV[I]));
     EXPECT_EQ(PV, Last->PV);
     if (Infos.back().Complete) continue;
     EXPECT_EQ(Infos.back().Text, "info depth " + std::to_string(Last->Depth + 1) + " ");

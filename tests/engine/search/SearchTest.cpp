@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "SearchTestSupport.h"
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/eval/Eval.h"
 #include "engine/moves/Notation.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Think.h"
 #include "engine/search/TransTable.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "SearchTestSupport.h"
-#include "TestSupport.h"
+#include "engine/moves/Notation.h"
 #include "engine/search/TimeControl.h"
+#include "support/ProtocolLines.h"
+#include "support/TestState.h"
+#include "support/Thinks.h"
 
 namespace {
-
-using namespace search_test;
 
 struct TGameSnapshot {
   int32_t HistoryPly;
@@ -51,7 +51,7 @@ TEST(ThinkExecute, SideWithoutMovesGetsNoMoveAndTheGameStands) {
       bool Played;
       std::string Output;
       {
-        TStdoutTap Tap;
+        TOutputCapture Tap;
         Played = ThinkAndExecute(S);
         Output = Tap.Finish();
       }
@@ -79,12 +79,12 @@ TEST(ThinkExecute, PrintsTheMoveAloneThenPlaysIt) {
   std::string Output;
   bool Played;
   {
-    TStdoutTap Tap;
+    TOutputCapture Tap;
     Played = ThinkAndExecute(S);
     Output = Tap.Finish();
   }
   ASSERT_TRUE(Played);
-  EXPECT_EQ(Output, MoveText(S->BestMove) + "\n");
+  EXPECT_EQ(Output, MoveToString(S->BestMove) + "\n");
   EXPECT_EQ(S->HistoryPly, 1);
   EXPECT_EQ(S->HistoryStack[0].Move, S->BestMove);
   EXPECT_EQ(S->Position.Side, CBlack);
@@ -191,7 +191,7 @@ TEST(ThinkDriver, HintThinksWithoutTouchingTheClock) {
   S->TimeLeft[0] = 4321;
   S->NodeInterval = 777;
   ASSERT_TRUE(ThinkHint(S));
-  EXPECT_EQ(MoveText(S->BestMove), "h1g2");
+  EXPECT_EQ(MoveToString(S->BestMove), "h1g2");
   EXPECT_EQ(S->MaxThinkTime, 1000);
   EXPECT_FALSE(S->Hint);
   EXPECT_EQ(S->TimeLeft[0], 4321);

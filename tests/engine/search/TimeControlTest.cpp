@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "SearchTestSupport.h"
-#include "TestSupport.h"
 #include "engine/frontend/UCI.h"
 #include "engine/moves/Notation.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Think.h"
+#include "support/ProtocolLines.h"
+#include "support/TestState.h"
+#include "support/Thinks.h"
 
 namespace {
 
-using namespace search_test;
 using namespace std::chrono_literals;
 
 // Plays moves given as text as game moves, with their clock bookkeeping.
@@ -248,7 +248,7 @@ class TimeControlUCIInput : public ::testing::Test {
 
   // Handles one line and returns what was printed meanwhile.
   std::string Handle() {
-    TStdoutTap Tap;
+    TOutputCapture Tap;
     ProcessUCIInputWhileSearch(S);
     return Tap.Finish();
   }
@@ -310,7 +310,7 @@ class TimeControlUCISearch : public ::testing::Test {
   }
 
   void Start() {
-    Tap = std::make_unique<TStdoutTap>();
+    Tap = std::make_unique<TOutputCapture>();
     Result = std::async(std::launch::async, [this] { return Think(S); });
   }
 
@@ -327,7 +327,7 @@ class TimeControlUCISearch : public ::testing::Test {
   TState* S = nullptr;
   std::unique_ptr<TThinkSettings> Settings;
   std::unique_ptr<TInputPipe> Input;
-  std::unique_ptr<TStdoutTap> Tap;
+  std::unique_ptr<TOutputCapture> Tap;
   std::future<bool> Result;
   bool Chosen = false;
   std::string Output;
@@ -348,7 +348,7 @@ TEST_F(TimeControlUCISearch, StopEndsAnInfiniteThinkWithAMove) {
   ExpectWellFormedIterations(Infos);
   const TInfoLine* Last = LastComplete(Infos);
   ASSERT_NE(Last, nullptr);
-  EXPECT_EQ(Last->PV[0], MoveText(S->BestMove));
+  EXPECT_EQ(Last->PV[0], MoveToString(S->BestMove));
 }
 
 TEST_F(TimeControlUCISearch, QuitEndsTheThinkAndTheDialogue) {

@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "TestSupport.h"
 #include "engine/core/State.h"
+#include "support/TestState.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
-#include "EngineProcess.h"
+#include "support/Processes.h"
+
+#include <gtest/gtest.h>
 
 #include <sched.h>
 
@@ -13,8 +15,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <thread>
-
-namespace e2e {
 
 namespace {
 
@@ -73,7 +73,7 @@ TExit Decode(int Status) {
 
 }  // namespace
 
-milliseconds Patience(milliseconds Base) { return Sanitized() ? Base * 10 : Base; }
+milliseconds Patience(milliseconds Base) { return SanitizedRun() ? Base * 10 : Base; }
 
 int UsableProcessorCount() {
   cpu_set_t Set;
@@ -83,10 +83,27 @@ int UsableProcessorCount() {
   return Count > 32 ? 32 : Count < 1 ? 1 : Count;
 }
 
-std::string Dump(const std::vector<std::string>& Lines) {
-  std::string Text;
-  for (const std::string& Line : Lines) Text += "  | " + Line + "\n";
-  return Text;
+void WriteAll(int Fd, std::string_view Text) {
+  while (!Text.empty()) {
+    const ssize_t Count = write(Fd, Text.data(), Text.size());
+    if (Count <= 0) {
+      ADD_FAILURE() << "write to descriptor " << Fd << " failed";
+      return;
+    }
+    Text.remove_prefix(size_t(Count));
+  }
+}
+
+TRun RunCommand(const std::string& Command) {
+  TRun Result;
+  FILE* Pipe = popen(Command.c_str(), "r");
+  if (!Pipe) return Result;
+  char Buffer[512];
+  size_t N;
+  while ((N = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0) Result.Output.append(Buffer, N);
+  const int Raw = pclose(Pipe);
+  Result.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
+  return Result;
 }
 
 TEngineProcess::~TEngineProcess() {
@@ -344,5 +361,3 @@ std::string TEngineProcess::Errors() const {
   }
   return Text;
 }
-
-}  // namespace e2e

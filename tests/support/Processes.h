@@ -10,21 +10,24 @@
 #include <string_view>
 #include <vector>
 
-#include "TestSupport.h"
-
-namespace e2e {
+#include "support/TestState.h"
 
 using std::chrono::milliseconds;
 
-// SanitizedRun of TestSupport.h, under the name the dialogue tests use.
-inline bool Sanitized() { return SanitizedRun(); }
 // A deadline for work that takes Base in a plain build, stretched under the sanitizers.
 milliseconds Patience(milliseconds Base);
 
 // What the engine itself counts: the processors this process may run on, at most 32.
 int UsableProcessorCount();
-// Lines, one to a row, for a failure message.
-std::string Dump(const std::vector<std::string>& Lines);
+// Writes all of Text to a file descriptor (a failure is reported to the running test).
+void WriteAll(int Fd, std::string_view Text);
+
+// A shell command's standard output and exit status (-1 when it did not exit normally).
+struct TRun {
+  std::string Output;
+  int Status = -1;
+};
+TRun RunCommand(const std::string& Command);
 
 // How a process ended.
 struct TExit {
@@ -102,5 +105,3 @@ class TEngineProcess {
   bool Ended = false;
   bool CrLf = false;
 };
-
-}  // namespace e2e

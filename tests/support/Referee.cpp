@@ -1,13 +1,11 @@
-#include "Referee.h"
+#include "support/Referee.h"
 
-#include "Replay.h"
 #include "engine/Engine.h"
 #include "engine/board/Position.h"
 #include "engine/moves/GameEnd.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
-
-namespace e2e {
+#include "support/Replay.h"
 
 const char* EndingName(TEnding Ending) {
   switch (Ending) {
@@ -63,6 +61,4 @@ TEnding TReferee::Ending() {
 
 int TReferee::SideToMove() const { return S->Position.Side >> 3; }
 
-std::vector<std::string> TReferee::LegalMoves() { return e2e::LegalMoves(S.get()); }
-
-}  // namespace e2e
+std::vector<std::string> TReferee::LegalMoves() { return ::LegalMoves(S.get()); }

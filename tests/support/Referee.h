@@ -10,8 +10,6 @@
 
 #include "engine/core/State.h"
 
-namespace e2e {
-
 enum class TEnding { None, Checkmate, Stalemate, FiftyMoves, Repetition, Adjudicated };
 const char* EndingName(TEnding Ending);
 
@@ -42,5 +40,3 @@ class TReferee {
   std::vector<std::string> Played;
   int MaxPlies;
 };
-
-}  // namespace e2e

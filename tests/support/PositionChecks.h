@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/core/Types.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
+#include "support/TestState.h"
 
 inline std::string SquareName(int Square) { return {char('a' + (Square & 7)), char('1' + (Square >> 3))}; }
 

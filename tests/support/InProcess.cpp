@@ -1,4 +1,4 @@
-#include "InProcess.h"
+#include "support/InProcess.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,11 +7,9 @@
 #include <future>
 #include <thread>
 
-#include "EngineProcess.h"
-#include "TestSupport.h"
 #include "engine/frontend/Input.h"
-
-namespace e2e {
+#include "support/Processes.h"
+#include "support/TestState.h"
 
 using namespace std::chrono_literals;
 
@@ -66,5 +64,3 @@ std::string RunInProcess(TState* S, std::string_view Input, const std::function<
   if (Hung) ADD_FAILURE() << "the dialogue did not return at the end of its input";
   return Output;
 }
-
-}  // namespace e2e

@@ -21,8 +21,6 @@ TState* TestStateWith(std::string_view Fen);
 // it). Deep counts and long loops are cut down there, and waits for the engine are longer.
 bool SanitizedRun();
 
-// Writes all of Text to a file descriptor (a failure is reported to the running test).
-void WriteAll(int Fd, std::string_view Text);
 // Leaves the input layer on an empty pipe whose writer is gone, so that nothing later waits on it.
 void ParkInput();
 
@@ -49,13 +47,6 @@ class TStateGuard {
 
 // Makes Mode (MNone, MXBoard or MUCI) the active face, with that dialogue's hooks for a think.
 void EnterFace(TState* S, int32_t Mode);
-
-// A shell command's standard output and exit status (-1 when it did not exit normally).
-struct TRun {
-  std::string Output;
-  int Status = -1;
-};
-TRun RunCommand(const std::string& Command);
 
 // Takes the engine's output over while it lives (the engine writes nothing to standard output then) and
 // keeps it. OnText, when given, sees all the text so far after each piece, on the thread that wrote it,

@@ -1,20 +1,29 @@
-#include "Replay.h"
+#include "support/Replay.h"
 
-#include "TestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/moves/MakeMove.h"
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
-
-namespace e2e {
+#include "support/TestState.h"
 
 TState* Replay(const std::vector<std::string>& Moves, std::string_view Fen) {
   TState* S = TestStateWith(Fen);
+  return PlayMoves(S, Moves) ? S : nullptr;
+}
+
+::testing::AssertionResult PlayMoves(TState* S, const std::vector<std::string>& Moves) {
   for (const std::string& Text : Moves) {
     const TMove Move = ParseMove(S, Text);
-    if (Move == 0 || !MakeMove(&S->Position, Move)) return nullptr;
+    if (Move == 0) return ::testing::AssertionFailure() << Text << " is not a legal move here";
+    if (!MakeMove(&S->Position, Move)) return ::testing::AssertionFailure() << Text << " was refused";
   }
-  return S;
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult PlayMoves(TPosition* P, const std::vector<TMove>& Moves) {
+  for (TMove Move : Moves)
+    if (!MakeMove(P, Move)) return ::testing::AssertionFailure() << MoveToString(Move) << " was refused";
+  return ::testing::AssertionSuccess();
 }
 
 bool IsLegalMove(TState* S, std::string_view Move) {
@@ -29,14 +38,3 @@ std::vector<std::string> LegalMoves(TState* S) {
   for (int I = 0; I < Count; I++) Legal.push_back(MoveToString(Moves[I]));
   return Legal;
 }
-
-std::string Join(const std::vector<std::string>& Moves) {
-  std::string Text;
-  for (const std::string& Move : Moves) {
-    if (!Text.empty()) Text += ' ';
-    Text += Move;
-  }
-  return Text;
-}
-
-}  // namespace e2e

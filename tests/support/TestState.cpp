@@ -1,8 +1,6 @@
-#include "TestSupport.h"
+#include "support/TestState.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,17 +40,6 @@ bool SanitizedRun() {
   const char* Value = std::getenv("TALVARIND_SANITIZED");
   return Value != nullptr && *Value != '\0' && std::string_view(Value) != "0";
 #endif
-}
-
-void WriteAll(int Fd, std::string_view Text) {
-  while (!Text.empty()) {
-    const ssize_t Count = write(Fd, Text.data(), Text.size());
-    if (Count <= 0) {
-      ADD_FAILURE() << "write to descriptor " << Fd << " failed";
-      return;
-    }
-    Text.remove_prefix(size_t(Count));
-  }
 }
 
 // The fuzz targets park the input layer between inputs the same way.
@@ -157,16 +144,4 @@ std::string TOutputCapture::Finish() {
 std::string TOutputCapture::Text() {
   std::lock_guard<std::mutex> Guard(Mutex);
   return Written;
-}
-
-TRun RunCommand(const std::string& Command) {
-  TRun Result;
-  FILE* Pipe = popen(Command.c_str(), "r");
-  if (!Pipe) return Result;
-  char Buffer[512];
-  size_t N;
-  while ((N = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0) Result.Output.append(Buffer, N);
-  const int Raw = pclose(Pipe);
-  Result.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
-  return Result;
 }

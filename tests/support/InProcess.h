@@ -1,17 +1,19 @@
-// Runs a dialogue inside the test process on a pipe, to check the engine state it leaves behind.
+// Dialogues and thinks run inside the test process with the input layer on a pipe, to check the engine
+// state they leave behind.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "TestSupport.h"
 #include "engine/core/State.h"
-
-namespace e2e {
+#include "engine/frontend/Input.h"
+#include "support/Processes.h"
+#include "support/TestState.h"
 
 // A line of Input holding only this is not sent: the lines after the k-th such line are sent once the
 // dialogue has answered k searches (lines beginning "bestmove" or "move "), so that they cannot be taken
@@ -42,4 +44,25 @@ class TInProcessTest : public ::testing::Test {
   std::unique_ptr<TStateGuard> Guard;
 };
 
-}  // namespace e2e
+// The input layer on a pipe of our own. The writer stays open until Close, so a search that polls sees
+// nothing waiting rather than the end of input (which would end the dialogue).
+class TInputPipe {
+ public:
+  TInputPipe() {
+    if (pipe(Fds) != 0) ADD_FAILURE() << "pipe failed";
+    InputAttach(Fds[0]);
+  }
+  ~TInputPipe() {
+    ParkInput();
+    Close();
+    if (Fds[0] >= 0) close(Fds[0]);
+  }
+  void Send(std::string_view Text) { WriteAll(Fds[1], Text); }
+  void Close() {
+    if (Fds[1] >= 0) close(Fds[1]);
+    Fds[1] = -1;
+  }
+
+ private:
+  int Fds[2] = {-1, -1};
+};
