@@ -131,6 +131,13 @@ void DropImpossibleEnPassant(TPosition* P) {
 
 namespace {
 
+// Without the spaces at either end (FEN text knows no other blanks).
+std::string_view Trimmed(std::string_view Text) {
+  while (!Text.empty() && Text.front() == ' ') Text.remove_prefix(1);
+  while (!Text.empty() && Text.back() == ' ') Text.remove_suffix(1);
+  return Text;
+}
+
 // FEN text, leniently: whatever cannot be read keeps its default. One step per field, over one cursor.
 class TFenReader {
  public:
@@ -158,15 +165,17 @@ class TFenReader {
     if (I < Text.size() && ((unsigned char)Text[I] < 33 || Text[I] == '/')) I++;
   }
   void Advance(size_t N) { I = I + N < Text.size() ? I + N : Text.size(); }
-  // Saturates instead of overflowing on absurd counters.
-  int64_t ReadNumber() {
+  // The digits of Digits from At on, At left after them; saturates instead of overflowing on absurd
+  // counters.
+  static int64_t ReadDigits(std::string_view Digits, size_t& At) {
     int64_t V = 0;
-    while (I < Text.size() && IsDigit(Ch(I))) {
-      if (V < CounterLimit) V = V * 10 + (Ch(I) - '0');
-      I++;
+    while (At < Digits.size() && IsDigit((unsigned char)Digits[At])) {
+      if (V < CounterLimit) V = V * 10 + (Digits[At] - '0');
+      At++;
     }
     return V < CounterLimit ? V : CounterLimit;
   }
+  int64_t ReadNumber() { return ReadDigits(Text, I); }
   int32_t StartPlyOf(int64_t N) const {
     const int64_t Ply = 2 * (N > 1 ? N - 1 : 0) + (P->Side == CBlack ? 1 : 0);
     return int32_t(Ply > 255 ? 255 : Ply);
@@ -257,20 +266,15 @@ class TFenReader {
   }
 
   static int64_t DecimalOrZero(std::string_view S) {
-    while (!S.empty() && S.front() == ' ') S.remove_prefix(1);
-    while (!S.empty() && S.back() == ' ') S.remove_suffix(1);
+    S = Trimmed(S);
     bool Negative = false;
     if (!S.empty() && (S.front() == '-' || S.front() == '+')) {
       Negative = S.front() == '-';
       S.remove_prefix(1);
     }
-    if (S.empty()) return 0;
-    int64_t V = 0;
-    for (char C : S) {
-      if (C < '0' || C > '9') return 0;
-      if (V < CounterLimit) V = V * 10 + (C - '0');
-    }
-    if (V > CounterLimit) V = CounterLimit;
+    size_t End = 0;
+    const int64_t V = ReadDigits(S, End);
+    if (S.empty() || End != S.size()) return 0;
     return Negative ? -V : V;
   }
 
@@ -305,12 +309,6 @@ class TFenReader {
     }
   }
 };
-
-std::string_view Trimmed(std::string_view Text) {
-  while (!Text.empty() && Text.front() == ' ') Text.remove_prefix(1);
-  while (!Text.empty() && Text.back() == ' ') Text.remove_suffix(1);
-  return Text;
-}
 
 }  // namespace
 
