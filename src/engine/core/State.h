@@ -102,6 +102,7 @@ struct TState {
   int32_t MultiPV;
   TMove LinePVs[MaxMultiPV - 1][MaxLinePV];
   int64_t MaxTime;
+  // Zeroed by the root search and never read: kept for the record's documented layout.
   int64_t ExtraTime;
   int64_t LastPollTime;
   int64_t StartTime;
@@ -110,11 +111,13 @@ struct TState {
   std::atomic<int64_t> PonderHitTime;
   int64_t StopTime;
   int32_t Pondering;
+  // Set false at start-up and never read: kept for the record's documented layout.
   int32_t DoStopSearchAtMates;
   // 64-bit: a 32-bit count turns negative within minutes of analysis.
   alignas(64) std::atomic<int64_t> TotalNodes;
   alignas(64) int32_t NodeInterval;
   int64_t Nodes;
+  // Set false at start-up and never read: kept for the record's documented layout.
   int32_t Threaded;
   int32_t ThreadCount;
   int32_t MaxThreadCount;
@@ -126,6 +129,7 @@ struct TState {
   int32_t UseFastEval;
   std::atomic<int32_t> AbortSearch;
   std::atomic<int32_t> Thinking;
+  // Raised when the deepening rules would end a ponder search, so that its ponder hit ends it at once.
   std::atomic<int32_t> StopOnPonderHit;
   std::atomic<int32_t> PonderSearch;
   std::atomic<int32_t> Quit;
@@ -143,18 +147,21 @@ struct TState {
   TPosition Position;
   std::atomic<int32_t> HistoryHeuristic[16][64];
   int32_t HistoryPly;
+  // The opening book, which the think asks before each search; nothing fills it, so it answers nothing.
   TOpeningBookLine* OpeningBookLines;
   int32_t OpeningBookLinesLength;
   int32_t* OpeningBookIndices;
   int32_t OpeningBookIndicesLength;
   int32_t OpeningBookIndicesCount;
   TOpeningBookHashMapItem* OpeningBookHashMap[65536];
+  // Never used (root requests go to Threads[0]): kept for the record's documented layout.
   TParallelThread* RootThread;
   TSearchStack SearchStackStorage[SearchStackEntries];
   TParallelThread* Threads[MaxCPUCores];
   TSimpleSemaphore DoneSemaphore;
   int32_t CPUCores[MaxCPUCores];
   int32_t CountCPUCores;
+  // Cleared by the think before each search and never read: kept for the record's documented layout.
   TMove PVStack[256];
 
   // Entry i of the root search stack, for i in SearchStackLow..SearchStackHigh.
