@@ -128,7 +128,9 @@ int32_t TParallelThread::QuiescenceSearch(TSearchStack* SS, TPosition* P, int32_
     const int32_t Value = -QuiescenceSearch(SS + 1, P, Depth - OnePly, Ply + 1, -Beta, -Alpha);
     DoUndoMove(P, &Undo);
     if (Value >= Beta) {
-      TranspositionTableStore(P, Move, Value, Depth, TTKLower, Ply);
+      // At depth 0: the quiescence depths run below zero, and the table keeps depths modulo 256, so a
+      // depth of -4 would come back as 252 and pose as the deepest entry there is.
+      TranspositionTableStore(P, Move, Value, 0, TTKLower, Ply);
       return Value;
     }
     if (Value > Best) {

@@ -215,8 +215,8 @@ class SearchNode : public ::testing::Test {
   TParallelThread* Thread() { return S->Threads[0]; }
 
   // Threads publish their node counts in batches; a direct call publishes its own when it returns.
-  int32_t Quiescence(TSearchStack* SS, int Ply, int Alpha, int Beta) {
-    const int32_t Score = Thread()->QuiescenceSearch(SS, &P, 0, Ply, Alpha, Beta);
+  int32_t Quiescence(TSearchStack* SS, int Ply, int Alpha, int Beta, int Depth = 0) {
+    const int32_t Score = Thread()->QuiescenceSearch(SS, &P, Depth, Ply, Alpha, Beta);
     Thread()->FlushNodes();
     return Score;
   }
@@ -249,19 +249,25 @@ TEST_F(SearchNode, QuiescenceStandsPatWithoutLookingAtMoves) {
 }
 
 TEST_F(SearchNode, QuiescenceWinningCaptureIsSearchedAndRemembered) {
-  TSearchStack* SS = Prepare("4k3/8/8/3q4/4P3/8/8/4K3 w - - 0 1", 2);
-  const TMove Capture = ParseMove(S, "e4d5");
-  ASSERT_NE(Capture, 0u);
-  const int32_t Static = Eval(&P);
-  ASSERT_LT(Static, 0) << "a queen down before the capture";
-  const int32_t Score = Quiescence(SS, 2, -InfinityScore, 0);
-  EXPECT_GE(Score, 0);
-  EXPECT_GT(Nodes(), 1);
-  const uint64_t Data = TranspositionTableProbe(&P);
-  ASSERT_NE(Data, 0u) << "a cut-off leaves a lower bound";
-  EXPECT_EQ(TTDataKind(Data), TTKLower);
-  EXPECT_EQ(TTDataMove(Data), Capture & 0x3FFFF);
-  EXPECT_EQ(TTDataScoreAtPly(Data, 2), Score);
+  // Quiescence runs at depth 0 and below; its entries must never pass for deep ones.
+  for (const int Depth : {0, -OnePly, -3 * OnePly}) {
+    SCOPED_TRACE(Depth);
+    TranspositionTableClear(S);
+    TSearchStack* SS = Prepare("4k3/8/8/3q4/4P3/8/8/4K3 w - - 0 1", 2);
+    const TMove Capture = ParseMove(S, "e4d5");
+    ASSERT_NE(Capture, 0u);
+    const int32_t Static = Eval(&P);
+    ASSERT_LT(Static, 0) << "a queen down before the capture";
+    const int32_t Score = Quiescence(SS, 2, -InfinityScore, 0, Depth);
+    EXPECT_GE(Score, 0);
+    EXPECT_GT(Nodes(), 1);
+    const uint64_t Data = TranspositionTableProbe(&P);
+    ASSERT_NE(Data, 0u) << "a cut-off leaves a lower bound";
+    EXPECT_EQ(TTDataKind(Data), TTKLower);
+    EXPECT_EQ(TTDataMove(Data), Capture & 0x3FFFF);
+    EXPECT_EQ(TTDataScoreAtPly(Data, 2), Score);
+    EXPECT_EQ(TTDataDepth(Data), 0);
+  }
 }
 
 TEST_F(SearchNode, DeepestPlyReturnsTheStaticScoreWhateverTheWindow) {
