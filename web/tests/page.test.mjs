@@ -74,6 +74,10 @@ async function waitForBoard(page, pos) {
 const waitForMoves = (page, count) =>
   page.waitForFunction((n) => document.querySelectorAll('#move-list [data-testid=move]').length === n, count, { timeout: SLOW });
 
+// Chessground draws on the next animation frame, so what it shows is waited for, never read at once.
+const waitForCount = (page, selector, count) =>
+  page.waitForFunction(([sel, n]) => document.querySelectorAll(sel).length === n, [selector, count], { timeout: SLOW });
+
 const moveList = (page) => page.$$eval('#move-list [data-testid=move]', (els) => els.map((el) => el.textContent));
 
 async function readLines(page) {
@@ -199,7 +203,7 @@ suite('the page in Chromium', () => {
     await page.selectOption('#movetime-select', '300');
     await clickSquare(page, 'e2');
     // A selected piece shows where it may go.
-    assert.equal(await page.locator('#board square.move-dest').count(), 2);
+    await waitForCount(page, '#board square.move-dest', 2);
     await clickSquare(page, 'e4');
     await waitForMoves(page, 2);
     const [first, reply] = await moveList(page);
@@ -295,7 +299,7 @@ suite('the page in Chromium', () => {
     assert.match(await page.inputValue('#fen-output'), /^N7\/7k\//);
 
     await page.click('#flip');
-    assert.ok(await page.locator('#board.orientation-black').isVisible());
+    await waitForCount(page, '#board.orientation-black', 1);
     await page.context().close();
   });
 
