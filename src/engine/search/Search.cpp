@@ -190,8 +190,8 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
   bool TryNullMove = true;
   if (const uint64_t Data = TranspositionTableProbe(P)) {
     const int32_t Kind = TTDataKind(Data);
-    // A stored upper bound says this node tends to fail low: a null move would only waste time.
-    if (Kind == TTKUpper && Beta > WorkingScore) TryNullMove = false;
+    // An upper bound below Beta says the null move cannot fail high here: it would only waste time.
+    if (Kind == TTKUpper && TTDataScoreAtPly(Data, Ply) < Beta) TryNullMove = false;
     if (TTDataDepth(Data) >= Depth) {
       const int32_t Score = TTDataScoreAtPly(Data, Ply);
       if ((Kind == TTKLower || Kind == TTKExact) && Score > Alpha) Alpha = Score;

@@ -316,6 +316,27 @@ TEST_F(SearchNode, RepetitionOnThePathIsADraw) {
   EXPECT_GT(NegaScout(SS, 2 * OnePly, 4, -InfinityScore, InfinityScore), 500);
 }
 
+TEST_F(SearchNode, NullMoveIsLeftOutOnlyUnderAnUpperBoundBelowBeta) {
+  // White is far ahead: with the null move the node fails high at once, without it every move is looked at.
+  // A shallow upper bound cannot cut the node, but one below Beta says the null move would fail too.
+  constexpr int32_t Beta = 100;
+  const struct {
+    bool Stored;
+    int32_t Bound;
+  } Cases[] = {{false, 0}, {true, Beta + 400}, {true, Beta - 50}};
+  long long Counted[3];
+  for (int i = 0; i < 3; ++i) {
+    TSearchStack* SS = Prepare("3k4/8/8/8/8/8/2PPP3/QQQ1K3 w - - 0 1", 2);
+    TranspositionTableClear(S);
+    if (Cases[i].Stored) TranspositionTableStore(&P, 0, Cases[i].Bound, OnePly, TTKUpper, 2);
+    S->TotalNodes = 0;
+    EXPECT_GE(NegaScout(SS, 5 * OnePly, 2, Beta - 1, Beta, NTCut), Beta);
+    Counted[i] = Nodes();
+  }
+  EXPECT_EQ(Counted[1], Counted[0]) << "an upper bound above Beta leaves the null move in";
+  EXPECT_GT(Counted[2], Counted[0]) << "an upper bound below Beta leaves it out";
+}
+
 // Debug builds stop a node entered with a window or ply that no caller may pass: a wide window off the
 // principal variation, an empty or out-of-range window, a ply past the stack.
 using SearchNodeDeathTest = SearchNode;
