@@ -4,6 +4,7 @@
 
 #include "engine/board/PieceContrib.h"
 #include "engine/core/State.h"
+#include "engine/core/Text.h"
 #include "engine/platform/Memory.h"
 
 namespace {
@@ -131,13 +132,6 @@ void DropImpossibleEnPassant(TPosition* P) {
 
 namespace {
 
-// Without the spaces at either end (FEN text knows no other blanks).
-std::string_view Trimmed(std::string_view Text) {
-  while (!Text.empty() && Text.front() == ' ') Text.remove_prefix(1);
-  while (!Text.empty() && Text.back() == ' ') Text.remove_suffix(1);
-  return Text;
-}
-
 // FEN text, leniently: whatever cannot be read keeps its default. One step per field, over one cursor.
 class TFenReader {
  public:
@@ -162,20 +156,11 @@ class TFenReader {
   static bool IsLetter(unsigned char C) { return (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z'); }
   unsigned char Ch(size_t At) const { return At < Text.size() ? (unsigned char)Text[At] : 0; }
   void SkipSeparator() {
-    if (I < Text.size() && ((unsigned char)Text[I] < 33 || Text[I] == '/')) I++;
+    if (I < Text.size() && (IsBlank((unsigned char)Text[I]) || Text[I] == '/')) I++;
   }
   void Advance(size_t N) { I = I + N < Text.size() ? I + N : Text.size(); }
-  // The digits of Digits from At on, At left after them; saturates instead of overflowing on absurd
-  // counters.
-  static int64_t ReadDigits(std::string_view Digits, size_t& At) {
-    int64_t V = 0;
-    while (At < Digits.size() && IsDigit((unsigned char)Digits[At])) {
-      if (V < CounterLimit) V = V * 10 + (Digits[At] - '0');
-      At++;
-    }
-    return V < CounterLimit ? V : CounterLimit;
-  }
-  int64_t ReadNumber() { return ReadDigits(Text, I); }
+  // Absurd counters saturate instead of overflowing.
+  int64_t ReadNumber() { return ReadDigits(Text, I, CounterLimit); }
   int32_t StartPlyOf(int64_t N) const {
     const int64_t Ply = 2 * (N > 1 ? N - 1 : 0) + (P->Side == CBlack ? 1 : 0);
     return int32_t(Ply > 255 ? 255 : Ply);
@@ -266,16 +251,8 @@ class TFenReader {
   }
 
   static int64_t DecimalOrZero(std::string_view S) {
-    S = Trimmed(S);
-    bool Negative = false;
-    if (!S.empty() && (S.front() == '-' || S.front() == '+')) {
-      Negative = S.front() == '-';
-      S.remove_prefix(1);
-    }
-    size_t End = 0;
-    const int64_t V = ReadDigits(S, End);
-    if (S.empty() || End != S.size()) return 0;
-    return Negative ? -V : V;
+    int64_t V = 0;
+    return ReadDecimal(TrimBlanks(S), -CounterLimit, CounterLimit, V) == TNumberRead::NotANumber ? 0 : V;
   }
 
   // In place of the counters: "hmvc" and "fmvn", each ended by ";"; other operations are skipped.
@@ -313,7 +290,7 @@ class TFenReader {
 }  // namespace
 
 void SetPosition(TPosition* P, std::string_view Text) {
-  TFenReader(P, Trimmed(Text) == "startpos" ? std::string_view(StartPosition) : Text).Read();
+  TFenReader(P, TrimBlanks(Text) == "startpos" ? std::string_view(StartPosition) : Text).Read();
   DropImpossibleCastleRights(P);
 }
 
