@@ -314,6 +314,13 @@ class TimeControlUCISearch : public ::testing::Test {
     Result = std::async(std::launch::async, [this] { return Think(S); });
   }
 
+  // Waits for a finished iteration's report: on a busy machine even the first may take a while.
+  void WaitForAnIteration() {
+    const auto Deadline = std::chrono::steady_clock::now() + 60s;
+    while (Tap->Text().find(" pv ") == std::string::npos && std::chrono::steady_clock::now() < Deadline)
+      std::this_thread::sleep_for(10ms);
+  }
+
   // Waits for the think to end; false when it had to be stopped by force.
   bool Finish() {
     const bool InTime = Result.wait_for(10s) == std::future_status::ready;
@@ -335,7 +342,7 @@ class TimeControlUCISearch : public ::testing::Test {
 
 TEST_F(TimeControlUCISearch, StopEndsAnInfiniteThinkWithAMove) {
   Start();
-  std::this_thread::sleep_for(300ms);
+  WaitForAnIteration();
   Input->Send("isready\n");
   Input->Send("stop\n");
   ASSERT_TRUE(Finish()) << "the think ignored stop";
