@@ -193,7 +193,7 @@ TEST(SoakLoad, TouchMemory) {
   }
 }
 
-// ctest label: soak (self-play for half an hour or so)
+// ctest label: soak (self-play: make soak's 200 games take twenty minutes or so)
 TEST(Soak, SelfPlayUnderLoad) {
   const int Games = EnvironmentNumber("TALVARIND_SOAK_GAMES", 0);
   if (Games <= 0) GTEST_SKIP() << "the soak runs under make soak (TALVARIND_SOAK_GAMES=N)";
