@@ -145,6 +145,8 @@ bool PlayGameMove(TState* S, TMove Move) {
 }
 
 void CountGameMove(TState* S, int Mover) {
+  // A whole game in one period never starts another: no time is added.
+  if (S->MovesPerControl <= 0) return;
   if (--S->MovesLeft[Mover] <= 0) {
     S->MovesLeft[Mover] = S->MovesPerControl;
     if (S->MaxTime != 0) {

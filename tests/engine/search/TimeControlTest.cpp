@@ -69,7 +69,18 @@ TEST(TimeControlClock, GameMovesRunDownAndRefillTheClocks) {
   EXPECT_EQ(S->TimeLeft[SBlack], 5000);
   EXPECT_EQ(S->TimeLeft[SWhite], 1);
 
+  // A whole game in one period: moves never add the base time again.
+  S->MovesPerControl = 0;
+  S->MaxTime = 5000;
+  TestState();
+  S->TimeLeft[SWhite] = 300;
+  ASSERT_TRUE(PlayGame(S, {"d2d4", "d7d5"}));
+  EXPECT_EQ(S->TimeLeft[SWhite], 300);
+  EXPECT_EQ(S->TimeLeft[SBlack], 5000);
+  EXPECT_EQ(S->MovesLeft[SWhite], 0);
+
   // Without a base time the clocks are left alone.
+  S->MovesPerControl = 1;
   S->MaxTime = 0;
   S->TimeLeft[SWhite] = 777;
   ASSERT_TRUE(PlayGame(S, {"g1f3"}));
