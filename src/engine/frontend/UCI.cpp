@@ -256,6 +256,7 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
   S->MaxNodes = 0;
   Clock.Limit = TTimeLimit::None;
   bool Infinite = false;
+  bool MovesToGoGiven = false;
   S->SearchMovesCount = 0;
   S->PonderSearch = false;
   Trim(Line);
@@ -282,6 +283,7 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
       Clock.Limit = TTimeLimit::Clock;
     } else if (Word == "movestogo") {
       S->MovesPerControl = NextNumber(Line, 40);
+      MovesToGoGiven = true;
     } else if (Word == "depth") {
       S->MaxDepth = NextNumber(Line, 0);
     } else if (Word == "nodes") {
@@ -300,6 +302,9 @@ void Go(TState* S, TGoClock& Clock, std::string Line) {
 
   // Only the mover's clock is ours to set; the other side's keeps what it held.
   const int Side = S->Position.Side >> 3;
+  // A clock with an increment and no moves to go is the whole game in one period: the budget then
+  // counts the increment the move will earn.
+  if (Clock.Limit == TTimeLimit::Clock && !MovesToGoGiven && Clock.TimeInc[Side] > 0) S->MovesPerControl = 0;
   if (Clock.Limit == TTimeLimit::Clock) SetMoverClock(S, TTimeLimit::Clock, Clock.Time[Side], Clock.TimeInc[Side]);
   else SetMoverClock(S, Clock.Limit, Clock.MoveTime, 0);
 

@@ -176,14 +176,14 @@ TEST_F(UciState, GoSetsTheMoversClockOnly) {
   std::string Output = Dialogue("go wtime 5000 btime 7000 winc 100 binc 200 depth 1\n");
   EXPECT_NE(Output.find("\nbestmove "), std::string::npos) << Output;
   EXPECT_EQ(S->MaxTime, 5000);
-  EXPECT_EQ(S->MovesPerControl, 40);
+  EXPECT_EQ(S->MovesPerControl, 0) << "an increment without moves to go is the whole game";
   EXPECT_EQ(S->MaxDepth, 1);
-  EXPECT_EQ(S->MaxThinkTime, 5000 / 20 - 50);
+  EXPECT_EQ(S->MaxThinkTime, 5000 / 30 + 100 - 50);
   EXPECT_EQ(S->TimeIncrement[SWhite], 100);
-  // Charged with the increment less the think, then one move of the forty played.
+  // Charged with the increment less the think, and no period to count.
   EXPECT_LE(S->TimeLeft[SWhite], 5100);
   EXPECT_GT(S->TimeLeft[SWhite], 5100 - Patience(2000ms).count());
-  EXPECT_EQ(S->MovesLeft[SWhite], 39);
+  EXPECT_EQ(S->MovesLeft[SWhite], 0);
   EXPECT_EQ(S->TimeLeft[SBlack], 1234);
   EXPECT_EQ(S->MovesLeft[SBlack], 7);
   EXPECT_EQ(S->TimeIncrement[SBlack], 0);
@@ -224,6 +224,10 @@ TEST_F(UciState, DebugReportsTheBudgetOfEachThinkOnAClock) {
   };
   const TCase Cases[] = {
       {"debug on\ngo wtime 5000 btime 7000 depth 1\n", "info string budget 200 ms\n"},
+      // The increment counts when no moves to go are given: 10000 / 30 + 1000 - 50.
+      {"debug on\ngo wtime 10000 btime 10000 winc 1000 binc 1000 depth 1\n", "info string budget 1283 ms\n"},
+      {"debug on\ngo wtime 10000 btime 10000 winc 1000 binc 1000 movestogo 30 depth 1\n", "info string budget 450 ms\n"},
+      {"debug on\ngo wtime 10000 btime 10000 binc 1000 depth 1\n", "info string budget 450 ms\n"},
       {"debug on\ngo movetime 1000 depth 1\n", "info string budget 887 ms\n"},
       {"debug on\ngo depth 1\n", nullptr},
       {"debug on\ndebug off\ngo wtime 5000 btime 7000 depth 1\n", nullptr},
