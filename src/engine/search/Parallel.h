@@ -1,4 +1,5 @@
-// The search threads: one per usable processor, the root hand-off to thread 0, and split points.
+// The search threads: one per usable processor and the root hand-off to thread 0 (ThreadPool.cpp), and
+// split points (SplitPoint.cpp).
 #pragma once
 
 #include <atomic>
