@@ -143,6 +143,18 @@ class TParallelThread : public TThread {
   }
   bool FlushAndCheckStop();
   void FollowPinning();
+
+  // The idle loop's steps (ThreadPool.cpp).
+  struct TIdleClock;
+  void WaitForWork(TIdleClock& Idle, int32_t& Spins);
+  void BeginWork(TIdleClock& Idle, int32_t WorkingState);
+  void RunRootRequest();
+  void HelpAtSplitPoint();
+  bool LeaveWhenSplitDone(TSplitPoint* WaitSplitPoint, int32_t ToState, TIdleClock& Idle);
+  // The split's steps (SplitPoint.cpp).
+  void BookHelpers(TSplitPoint* SP, const TSearchStack* SS);
+  int32_t CloseSplitPoint(TSplitPoint* SP, int32_t Count, int32_t& Alpha, int32_t& BestScore, TMove& BestMove,
+                          int32_t& LegalMoves);
   bool Pinned = false;
   int64_t PendingNodes = 0;
   int32_t PendingChecks = 0;

@@ -54,6 +54,49 @@ inline void UnlockRanked(TParallelLock* Lock, [[maybe_unused]] TLockRank Rank) {
   ParallelUnlock(Lock);
 }
 
+// The split point's own bookkeeping: where it sits among its master's, and who works there (the master).
+void OpenSplitPoint(TSplitPoint* SP, int32_t Index, TSplitPoint* Parent, int32_t Master) {
+  SP->SplitIndex = Index;
+  SP->Parent = Parent;
+  SP->Cutoff.store(false, std::memory_order_relaxed);
+  SP->SplitResult = SRDone;
+  SP->Master = Master;
+  SP->Threads.store(1, std::memory_order_relaxed);
+  SP->SlavesMask.store(0, std::memory_order_relaxed);
+}
+
+// What the node has found so far: handed to the split point when it opens and taken back when it closes.
+void StoreProgress(TSplitPoint* SP, int32_t LegalMoves, int32_t Alpha, int32_t BestScore, TMove BestMove) {
+  SP->LegalMoves.store(LegalMoves, std::memory_order_relaxed);
+  SP->Alpha.store(Alpha, std::memory_order_relaxed);
+  SP->BestScore.store(BestScore, std::memory_order_relaxed);
+  SP->BestMove = BestMove;
+}
+
+void LoadProgress(const TSplitPoint* SP, int32_t& LegalMoves, int32_t& Alpha, int32_t& BestScore, TMove& BestMove) {
+  LegalMoves = SP->LegalMoves.load(std::memory_order_relaxed);
+  Alpha = SP->Alpha.load(std::memory_order_relaxed);
+  BestScore = SP->BestScore.load(std::memory_order_relaxed);
+  BestMove = SP->BestMove;
+}
+
+// The copied window reaches the root of the search (enough for the repetition walk), never starts below
+// the thread's first stack entry, and leaves room above the node for a search to the deepest ply.
+int32_t StackWindowOffset(const TPosition* P, const TSearchStack* SS, const TSearchStack* First, int32_t Ply) {
+  int32_t Offset = P->ReversibleMoves < 0 ? 0 : P->ReversibleMoves;
+  if (Offset > Ply + 1) Offset = Ply + 1;
+  if (Offset > int32_t(SS - First) - 2) Offset = int32_t(SS - First) - 2;
+  if (Offset < 0) Offset = 0;
+  return Offset;
+}
+
+// Thread T's copy of the window of the master's stack around the node at SS.
+void CopyStackWindow(TSplitPoint* SP, int32_t T, const TSearchStack* SS) {
+  const int32_t Offset = SP->SearchStackOffset;
+  std::memcpy(static_cast<void*>(SP->Stack(T, SplitStackLow)), SS - (Offset + 2),
+              size_t(Offset + 4) * sizeof(TSearchStack));
+}
+
 }  // namespace
 
 bool TParallelThread::ShouldStop(const TSplitPoint* SplitPoint) const {
@@ -94,15 +137,10 @@ int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, in
   NoteSplit(Splits, Depth, LegalMoves, Ply);
   LockRanked(&SP->Lock, LRSplitPoint);
 
-  SP->SplitIndex = Count;
-  SP->Parent = ThreadSplitPoint;
-  SP->Cutoff.store(false, std::memory_order_relaxed);
+  OpenSplitPoint(SP, Count, ThreadSplitPoint, ThreadIndex);
+  StoreProgress(SP, LegalMoves, Alpha, BestScore, BestMove);
   SP->Position = P;
   SP->Moves = Moves;
-  SP->LegalMoves.store(LegalMoves, std::memory_order_relaxed);
-  SP->Alpha.store(Alpha, std::memory_order_relaxed);
-  SP->BestScore.store(BestScore, std::memory_order_relaxed);
-  SP->BestMove = BestMove;
   SP->NodeType = NodeType;
   SP->LastMove = LastMove;
   SP->FirstMoveToTry = FirstMoveToTry;
@@ -112,35 +150,12 @@ int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, in
   SP->Beta = Beta;
   SP->NullMove = NullMove;
   SP->Ply = Ply;
-  SP->SplitResult = SRDone;
-  SP->Master = ThreadIndex;
-  SP->Threads.store(1, std::memory_order_relaxed);
-  SP->SlavesMask.store(0, std::memory_order_relaxed);
-
-  // The copied window reaches the root of the search (enough for the repetition walk), never starts below
-  // this thread's first stack entry, and leaves room above the node for a search to the deepest ply.
-  int32_t Offset = P->ReversibleMoves < 0 ? 0 : P->ReversibleMoves;
-  if (Offset > Ply + 1) Offset = Ply + 1;
-  if (Offset > int32_t(SS - StackFirst) - 2) Offset = int32_t(SS - StackFirst) - 2;
-  if (Offset < 0) Offset = 0;
-  SP->SearchStackOffset = Offset;
-  const TSearchStack* Window = SS - (Offset + 2);
-  const size_t WindowBytes = size_t(Offset + 4) * sizeof(TSearchStack);
-  std::memcpy(static_cast<void*>(SP->Stack(ThreadIndex, SplitStackLow)), Window, WindowBytes);
+  SP->SearchStackOffset = StackWindowOffset(P, SS, StackFirst, Ply);
+  CopyStackWindow(SP, ThreadIndex, SS);
 
   ThreadSplitPoint = SP;
   ThreadState.exchange(PTSNodeWork);
-  for (int32_t I = 0; I < State->UsedThreadCount; I++) {
-    TParallelThread* Slave = State->Threads[I];
-    if (!Slave->IsThreadAvailableTo(ThreadIndex)) continue;
-    std::memcpy(static_cast<void*>(SP->Stack(I, SplitStackLow)), Window, WindowBytes);
-    SP->SlavesMask.fetch_or(uint64_t(1) << I, std::memory_order_relaxed);
-    Slave->ThreadSplitPoint = SP;
-    Slave->ThreadState.exchange(PTSNodeWork);
-    const int32_t Threads = SP->Threads.fetch_add(1, std::memory_order_acq_rel) + 1;
-    SimpleSemaphorePost(Slave->WaitSemaphore);
-    if (Threads >= MaxThreadsPerSplitPoint) break;
-  }
+  BookHelpers(SP, SS);
   UnlockRanked(&SP->Lock, LRSplitPoint);
   UnlockRanked(&State->Lock, LRState);
 
@@ -151,13 +166,33 @@ int32_t TParallelThread::Split(TSearchStack* SS, TPosition* P, int32_t Depth, in
   assert(SP->SlavesMask.load(std::memory_order_relaxed) == 0);
   assert(SplitPointCount.load(std::memory_order_relaxed) == Count + 1);
 
+  return CloseSplitPoint(SP, Count, Alpha, BestScore, BestMove, LegalMoves);
+}
+
+// Under both locks: each thread free to help gets its copy of the stack window and is woken at the split
+// point, up to the most a split point takes.
+void TParallelThread::BookHelpers(TSplitPoint* SP, const TSearchStack* SS) {
+  for (int32_t I = 0; I < State->UsedThreadCount; I++) {
+    TParallelThread* Slave = State->Threads[I];
+    if (!Slave->IsThreadAvailableTo(ThreadIndex)) continue;
+    CopyStackWindow(SP, I, SS);
+    SP->SlavesMask.fetch_or(uint64_t(1) << I, std::memory_order_relaxed);
+    Slave->ThreadSplitPoint = SP;
+    Slave->ThreadState.exchange(PTSNodeWork);
+    const int32_t Threads = SP->Threads.fetch_add(1, std::memory_order_acq_rel) + 1;
+    SimpleSemaphorePost(Slave->WaitSemaphore);
+    if (Threads >= MaxThreadsPerSplitPoint) break;
+  }
+}
+
+// The master, every helper gone: the node takes back what was found at the split point, and the split
+// point's record is free again.
+int32_t TParallelThread::CloseSplitPoint(TSplitPoint* SP, int32_t Count, int32_t& Alpha, int32_t& BestScore,
+                                         TMove& BestMove, int32_t& LegalMoves) {
   LockRanked(&State->Lock, LRState);
   LockRanked(&SP->Lock, LRSplitPoint);
   ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
-  LegalMoves = SP->LegalMoves.load(std::memory_order_relaxed);
-  Alpha = SP->Alpha.load(std::memory_order_relaxed);
-  BestScore = SP->BestScore.load(std::memory_order_relaxed);
-  BestMove = SP->BestMove;
+  LoadProgress(SP, LegalMoves, Alpha, BestScore, BestMove);
   int32_t Result = SP->SplitResult;
   SplitPointCount.store(Count, std::memory_order_release);
   ThreadSplitPoint = SP->Parent;

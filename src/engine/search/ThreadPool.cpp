@@ -10,7 +10,42 @@ namespace {
 
 constexpr int32_t RootWatchMilliseconds = 1;
 
+// The fields of the root's split point that each root search starts afresh; the rest stay as the
+// constructor left them.
+void OpenRootSplitPoint(TSplitPoint& Root, const TParallelThreadRootRequest& R) {
+  Root.Cutoff.store(false, std::memory_order_relaxed);
+  Root.SplitResult = SRNone;
+  Root.Position = R.Position;
+  Root.NodeType = R.NodeType;
+  Root.Depth = R.Depth;
+  Root.Ply = R.Ply;
+  Root.InCheck = R.SearchStack->InCheck;
+  Root.Moves = nullptr;
+  Root.LegalMoves.store(0, std::memory_order_relaxed);
+  Root.LastMove = Root.FirstMoveToTry = 0;
+  Root.MateThread = 0;
+  Root.Alpha.store(0, std::memory_order_relaxed);
+  Root.Beta = 0;
+  Root.Threads.store(1, std::memory_order_relaxed);
+}
+
 }  // namespace
+
+// Waiting for work during a search is booked in IdleTicks when the work, the return or the end of the
+// think comes.
+struct TParallelThread::TIdleClock {
+  std::atomic<int64_t>& Ticks;
+  THighResTime Since = 0;
+
+  void Start() {
+    if (!Since) Since = HighResTimerGetTime();
+  }
+  void Book() {
+    if (!Since) return;
+    Ticks.fetch_add(HighResTimerGetTime() - Since, std::memory_order_relaxed);
+    Since = 0;
+  }
+};
 
 // The split-point records and the root request start zeroed (value-initialised: they hold atomics).
 TParallelThread::TParallelThread(TState* S, int32_t Index)
@@ -51,93 +86,79 @@ void TParallelThread::Execute() {
 }
 
 void TParallelThread::IdleLoop(TSplitPoint* WaitSplitPoint, int32_t ToState) {
-  const uint64_t Bit = uint64_t(1) << ThreadIndex;
-  // Waiting for work during a search is booked in IdleTicks when the work, the return or the end of the
-  // think comes.
-  THighResTime IdleSince = 0;
+  TIdleClock Idle{IdleTicks};
   int32_t Spins = 0;
-  auto BookIdle = [&] {
-    if (!IdleSince) return;
-    IdleTicks.fetch_add(HighResTimerGetTime() - IdleSince, std::memory_order_relaxed);
-    IdleSince = 0;
-  };
-  auto Leave = [&] {
-    if (WaitSplitPoint && WaitSplitPoint->Threads.load(std::memory_order_acquire) == 0) {
-      BookIdle();
-      if (ThreadState.load(std::memory_order_relaxed) != ToState) ThreadState.exchange(ToState);
-      return true;
-    }
-    return false;
-  };
   while (!Terminated()) {
     switch (ThreadState.load(std::memory_order_acquire)) {
       case PTSExit: return;
-      case PTSIdle:
-        if (!(State->FreeThreadMask.load(std::memory_order_relaxed) & Bit))
-          SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
-        if (!State->Thinking.load(std::memory_order_acquire)) {
-          // The wait at the end of a think counts too: no work came before the search ended.
-          BookIdle();
-          SimpleSemaphoreWait(WaitSemaphore);
-          break;
-        }
-        if (!IdleSince) IdleSince = HighResTimerGetTime();
-        // A thread the search does not use sleeps: spinning, it would only take a processor from others.
-        if (State->UseThreadSleeping.load(std::memory_order_relaxed) ||
-            ThreadIndex >= State->ThinkThreadCount.load(std::memory_order_relaxed))
-          SimpleSemaphoreWait(WaitSemaphore);
-        else SpinPause(Spins);
-        break;
-      case PTSRootWork: {
-        ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
-        BookIdle();
-        FollowPinning();
-        ThreadState.exchange(PTSRootWorking);
-        TParallelThreadRootRequest& R = RootRequest;
-        TSplitPoint& Root = RootSplitPoint;
-        Root.Cutoff.store(false, std::memory_order_relaxed);
-        Root.SplitResult = SRNone;
-        Root.Position = R.Position;
-        Root.NodeType = R.NodeType;
-        Root.Depth = R.Depth;
-        Root.Ply = R.Ply;
-        Root.InCheck = R.SearchStack->InCheck;
-        Root.Moves = nullptr;
-        Root.LegalMoves.store(0, std::memory_order_relaxed);
-        Root.LastMove = Root.FirstMoveToTry = 0;
-        Root.MateThread = 0;
-        Root.Alpha.store(0, std::memory_order_relaxed);
-        Root.Beta = 0;
-        Root.Threads.store(1, std::memory_order_relaxed);
-        ThreadSplitPoint = &RootSplitPoint;
-        StackFirst = State->SearchStack(SearchStackLow);
-        R.ResultValue =
-            NegaScoutSearch(R.SearchStack, R.NodeType, R.Position, R.Depth, R.Ply, R.Alpha, R.Beta, R.NullMove);
-        FlushNodes();
-        ThreadState.exchange(PTSIdle);
-        SimpleSemaphorePost(DoneSemaphore);
-        SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+      case PTSIdle: WaitForWork(Idle, Spins); break;
+      case PTSRootWork:
+        BeginWork(Idle, PTSRootWorking);
+        RunRootRequest();
         continue;
-      }
-      case PTSNodeWork: {
-        ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
-        BookIdle();
-        FollowPinning();
-        ThreadState.exchange(PTSNodeWorking);
-        TSplitPoint* SP = ThreadSplitPoint;
-        // Read before leaving the split point: its master may reuse the record at once.
-        const int32_t Master = SP->Master;
-        NegaScoutSplitPoint(SP, *SP->Position);
-        SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
-        if (Master != ThreadIndex) SimpleSemaphorePost(State->Threads[Master]->WaitSemaphore);
-        if (Leave()) return;
+      case PTSNodeWork:
+        BeginWork(Idle, PTSNodeWorking);
+        HelpAtSplitPoint();
+        if (LeaveWhenSplitDone(WaitSplitPoint, ToState, Idle)) return;
         ThreadState.exchange(PTSIdle);
         break;
-      }
       default: break;
     }
-    if (Leave()) return;
+    if (LeaveWhenSplitDone(WaitSplitPoint, ToState, Idle)) return;
   }
+}
+
+void TParallelThread::WaitForWork(TIdleClock& Idle, int32_t& Spins) {
+  if (!(State->FreeThreadMask.load(std::memory_order_relaxed) & (uint64_t(1) << ThreadIndex)))
+    SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+  if (!State->Thinking.load(std::memory_order_acquire)) {
+    // The wait at the end of a think counts too: no work came before the search ended.
+    Idle.Book();
+    SimpleSemaphoreWait(WaitSemaphore);
+    return;
+  }
+  Idle.Start();
+  // A thread the search does not use sleeps: spinning, it would only take a processor from others.
+  if (State->UseThreadSleeping.load(std::memory_order_relaxed) ||
+      ThreadIndex >= State->ThinkThreadCount.load(std::memory_order_relaxed))
+    SimpleSemaphoreWait(WaitSemaphore);
+  else SpinPause(Spins);
+}
+
+void TParallelThread::BeginWork(TIdleClock& Idle, int32_t WorkingState) {
+  ResetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+  Idle.Book();
+  FollowPinning();
+  ThreadState.exchange(WorkingState);
+}
+
+void TParallelThread::RunRootRequest() {
+  TParallelThreadRootRequest& R = RootRequest;
+  OpenRootSplitPoint(RootSplitPoint, R);
+  ThreadSplitPoint = &RootSplitPoint;
+  StackFirst = State->SearchStack(SearchStackLow);
+  R.ResultValue = NegaScoutSearch(R.SearchStack, R.NodeType, R.Position, R.Depth, R.Ply, R.Alpha, R.Beta, R.NullMove);
+  FlushNodes();
+  ThreadState.exchange(PTSIdle);
+  SimpleSemaphorePost(DoneSemaphore);
+  SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+}
+
+void TParallelThread::HelpAtSplitPoint() {
+  TSplitPoint* SP = ThreadSplitPoint;
+  // Read before leaving the split point: its master may reuse the record at once.
+  const int32_t Master = SP->Master;
+  NegaScoutSplitPoint(SP, *SP->Position);
+  SetAtomicBit(&State->FreeThreadMask, ThreadIndex);
+  if (Master != ThreadIndex) SimpleSemaphorePost(State->Threads[Master]->WaitSemaphore);
+}
+
+// A master waits at its own split point until every thread there has left it.
+bool TParallelThread::LeaveWhenSplitDone(TSplitPoint* WaitSplitPoint, int32_t ToState, TIdleClock& Idle) {
+  if (!WaitSplitPoint || WaitSplitPoint->Threads.load(std::memory_order_acquire) != 0) return false;
+  Idle.Book();
+  if (ThreadState.load(std::memory_order_relaxed) != ToState) ThreadState.exchange(ToState);
+  return true;
 }
 
 bool ParallelInit(TState* S, int32_t Threads, size_t StackSize) {
