@@ -14,6 +14,7 @@
 #include "engine/moves/MoveGen.h"
 #include "engine/moves/Notation.h"
 #include "engine/platform/Output.h"
+#include "engine/search/Think.h"
 
 namespace fuzz {
 
@@ -55,6 +56,7 @@ void ResetState(TState* S) {
   S->MaxDepth = DefaultShellDepth;
   S->TranspositionTableDirty = false;
   InitBoard(S);
+  ClearSearchTables(S);
 }
 
 void RunOnInput(std::string_view Input, const std::function<void()>& Dialogue) {

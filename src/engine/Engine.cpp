@@ -8,8 +8,8 @@
 #include "engine/board/PieceSquare.h"
 #include "engine/board/Position.h"
 #include "engine/board/Tables.h"
+#include "engine/eval/Pawns.h"
 #include "engine/platform/Memory.h"
-#include "engine/platform/Sync.h"
 #include "engine/platform/Timer.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Think.h"
@@ -56,8 +56,6 @@ static void ReleaseTables(TState* S) {
   TranspositionTableFree(S);
   FreeMemAligned(S->PawnHashTable);
   S->PawnHashTable = nullptr;
-  delete S->TranspositionTablesLock;
-  S->TranspositionTablesLock = nullptr;
 }
 
 void SetStateDefaults(TState* S) {
@@ -70,11 +68,9 @@ void SetStateDefaults(TState* S) {
   S->MaxThinkTime = 0;
   S->TimeIncrement[0] = S->TimeIncrement[1] = 0;
   S->MaxTime = 0;
-  S->ExtraTime = 0;
   S->MaxThreadCount = S->UsedThreadCount = S->ThreadCount;
   S->UseThreadSleeping = false;
   S->UseFastEval = false;
-  S->DoStopSearchAtMates = false;
   S->AbortSearch = false;
   S->Thinking = false;
   S->StopOnPonderHit = false;
@@ -97,7 +93,6 @@ bool InitState(TState* S) {
     ReportAllocationFailure("transposition table", TranspositionTableBytesFor(TranspositionTableEntriesFor(Megabytes)));
     return false;
   }
-  S->TranspositionTablesLock = new TMultipleReaderSingleWriterLock();
   void* Pawns = nullptr;
   GetMemAligned(Pawns, int64_t(PawnHashTableBytes), 16);
   if (!Pawns) {
@@ -109,11 +104,11 @@ bool InitState(TState* S) {
   S->Position.State = S;
 
   S->HistoryPly = 0;
-  S->Threaded = false;
   S->ThreadCount = 0;
   SetStateDefaults(S);
 
   InitBoard(S);
+  ClearSearchTables(S);
   if (!ParallelInit(S)) {
     ReleaseTables(S);
     return false;
@@ -123,6 +118,5 @@ bool InitState(TState* S) {
 
 void DoneState(TState* S) {
   ParallelDone(S);
-  ClearOpeningBook(S);
   ReleaseTables(S);
 }

@@ -5,7 +5,6 @@
 #include "engine/board/PieceContrib.h"
 #include "engine/core/State.h"
 #include "engine/core/Text.h"
-#include "engine/platform/Memory.h"
 
 namespace {
 
@@ -78,16 +77,6 @@ static void ResetClocks(TState* S) {
 }
 
 void InitBoard(TState* S) {
-  std::memset(static_cast<void*>(S->SearchStackStorage), 0, sizeof S->SearchStackStorage);
-  for (auto& Row : S->HistoryHeuristic)
-    for (auto& Counter : Row) Counter.store(0, std::memory_order_relaxed);
-  if (S->TranspositionTable && S->TranspositionTableDirty.load(std::memory_order_relaxed)) {
-    ZeroLarge(S->TranspositionTable, S->TranspositionTableBytes);
-    PopulateLargeInBackground(S->TranspositionTable, S->TranspositionTableBytes);
-    S->TranspositionTableDirty.store(false, std::memory_order_relaxed);
-  }
-  if (S->PawnHashTable) std::memset(static_cast<void*>(S->PawnHashTable), 0, PawnHashTableBytes);
-  std::memset(S->PV, 0, sizeof S->PV);
   SetInitialPosition(S);
   std::memset(static_cast<void*>(S->HistoryStack), 0, sizeof S->HistoryStack);
   SetupBoardData(&S->Position);

@@ -10,6 +10,8 @@
 void SetupBoardData(TPosition* Position);
 // A piece code (0 for none) on Square, with every derived field kept in step.
 void BoardSetPiece(TPosition* Position, uint8_t Square, uint8_t Piece);
+// A new game's board: the initial position, an empty game record and the clocks reset. The tables of
+// the search and the evaluation are theirs to clear (ClearSearchTables).
 void InitBoard(TState* S);
 void InitStandardBoard(TState* S);
 

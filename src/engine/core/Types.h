@@ -98,7 +98,6 @@ constexpr int MaxSearchHistoryStack = 1024;
 constexpr int MaxCPUCores = 32;
 constexpr int MaxSplitPointsPerThread = 8;
 constexpr int MaxThreadsPerSplitPoint = 8;
-constexpr int MaxOpeningBookMoves = 256;
 
 using TNodeType = int32_t;
 constexpr TNodeType NTAll = 0, NTCut = 1, NTPV = 2;

@@ -1,5 +1,7 @@
 #include "engine/eval/Pawns.h"
 
+#include <cstring>
+
 #include "engine/board/BitOps.h"
 #include "engine/board/Tables.h"
 
@@ -63,4 +65,8 @@ uint64_t EvalPawnsAndStore(const TPosition* Position, TPawnHashTableItem* Entry)
   Entry->Data.store(Data, std::memory_order_relaxed);
   Entry->Signature.store(Position->PawnHash ^ Data, std::memory_order_relaxed);
   return Data;
+}
+
+void PawnHashClear(TState* S) {
+  if (S->PawnHashTable) std::memset(static_cast<void*>(S->PawnHashTable), 0, PawnHashTableBytes);
 }

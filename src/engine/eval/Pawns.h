@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/core/State.h"
@@ -21,7 +22,10 @@ constexpr int PawnHashTableBits = 18;
 constexpr uint32_t PawnHashTableSize = 1u << PawnHashTableBits;
 constexpr uint32_t PawnHashTableMask = PawnHashTableSize - 1;
 constexpr int PawnHashTableRemainBits = 32 - PawnHashTableBits;
-static_assert(PawnHashTableSize * sizeof(TPawnHashTableItem) == PawnHashTableBytes);
+constexpr size_t PawnHashTableBytes = PawnHashTableSize * sizeof(TPawnHashTableItem);
+
+// Every entry empty again (a new game).
+void PawnHashClear(TState* S);
 
 inline constexpr uint8_t PassedBonus[2][2][8] = {
     // [phase][side][rank]

@@ -199,6 +199,7 @@ bool Dialogue(TShellLine& C) {
 bool NewGame(TShellLine& C) {
   TState* S = C.S;
   InitBoard(S);
+  ClearSearchTables(S);
   S->TimeLeft[0] = S->TimeLeft[1] = S->MaxTime;
   S->MovesLeft[0] = S->MovesLeft[1] = S->MovesPerControl;
   S->StartTime = GetMilliseconds();

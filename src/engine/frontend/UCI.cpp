@@ -355,6 +355,7 @@ void ProcessUCIInputWhileSearch(TState* S) {
 
 void UCI(TState* S, std::string FirstLine) {
   InitBoard(S);
+  ClearSearchTables(S);
   DebugReports = false;
   S->PostThinking = true;
   S->Mode = MUCI;
@@ -385,6 +386,7 @@ void UCI(TState* S, std::string FirstLine) {
       SetOption(S, Line);
     } else if (Cmd == "ucinewgame") {
       InitBoard(S);
+      ClearSearchTables(S);
     } else if (Cmd == "position") {
       SetUpPosition(S, Line);
     } else if (Cmd == "go") {

@@ -313,6 +313,7 @@ void ProtocolVersion(TCommandLine& C) {
 
 void NewGame(TCommandLine& C) {
   InitBoard(C.S);
+  ClearSearchTables(C.S);
   C.S->MaxDepth = 0;
   C.ComputerSide = CBlack;
   C.Clocks = TXBoardClocks{};
@@ -677,6 +678,7 @@ void ProcessXBoardInput(TState* S, int32_t& ComputerSide, bool InSearch, TXBoard
 
 void XBoard(TState* S) {
   InitBoard(S);
+  ClearSearchTables(S);
   ResetXBoardDialogue();
   int32_t ComputerSide = CBlack;
   TXBoardClocks Clocks;

@@ -46,6 +46,7 @@ TBenchTotal RunBench(TState* S, int Depth, std::vector<std::string> Fens) {
   if (Megabytes != BenchHashMegabytes) TranspositionTableResize(S, BenchHashMegabytes);
   // And nothing learnt before: a second bench in the same process counts the same tree.
   InitBoard(S);
+  ClearSearchTables(S);
   const TBenchTotal Total = SearchPositions(S, Fens, Depth, "search " + std::to_string(Depth));
   if (Megabytes != BenchHashMegabytes) TranspositionTableResize(S, Megabytes);
   return Total;

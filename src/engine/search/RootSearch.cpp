@@ -200,7 +200,6 @@ struct TRootSearch {
     Child = Root + 1;
     InitMoves(P, &FirstMoves, FirstMoveToTry, Root, true, true);
     S->StopOnPonderHit = false;
-    S->ExtraTime = 0;
     P->FirstRootMove = false;
 
     // The en-passant square belongs to the side to move: the other side cannot take there.
@@ -323,7 +322,6 @@ TMove SearchRoot(TState* S, TPosition* P) {
     S->IterativeDepth = Iteration;
     S->CheckCounter.store(0, std::memory_order_relaxed);
     P->FirstRootMove = false;
-    if (Iteration < 5) S->ExtraTime = 0;
     if (CheckForStop(S, true, true)) break;
     R.It = TIteration();
     HookIterationStarted(S, Iteration);

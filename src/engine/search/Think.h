@@ -7,5 +7,6 @@ bool DoThink(TState* S);
 bool Think(TState* S);
 bool ThinkHint(TState* S);
 bool ThinkAndExecute(TState* S);
-bool TryOpeningBook(TState* S);
-void ClearOpeningBook(TState* S);
+// A new game: the transposition table, the pawn hash, the history, the killers and the variation of the
+// game before are forgotten. Whoever starts a game calls it next to InitBoard.
+void ClearSearchTables(TState* S);

@@ -14,8 +14,16 @@ struct TTranspositionTableItem {
   std::atomic<uint64_t> Data;  // 0 = empty slot
   std::atomic<uint64_t> Signature;
 };
-static_assert(sizeof(TTranspositionTableItem) == TranspositionTableItemBytes);
 static_assert(std::atomic<uint64_t>::is_always_lock_free);
+
+// The table holds a power of two of entries, plus four: the last window starts at the highest masked
+// index and runs past the mask. Its size is set at run time (the Hash option).
+constexpr size_t TranspositionTableItemBytes = sizeof(TTranspositionTableItem);
+static_assert(TranspositionTableItemBytes == 16);
+constexpr uint64_t TranspositionTableSpareItems = 4;
+constexpr size_t TranspositionTableBytesFor(uint64_t Entries) {
+  return size_t(Entries + TranspositionTableSpareItems) * TranspositionTableItemBytes;
+}
 
 constexpr int32_t TTKNone = 0, TTKUpper = 1, TTKLower = 2, TTKExact = 3;
 

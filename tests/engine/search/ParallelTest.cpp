@@ -279,6 +279,7 @@ class SplitNode {
   // stop it.
   std::future<int32_t> Start(int32_t Depth, int32_t Alpha, int32_t Beta) {
     InitBoard(S);
+    ClearSearchTables(S);
     SetUpPosition(S, Fen);
     for (int I = 0; I < 2; I++) S->Threads[I]->Splits.Reset();
     Position = S->Position;

@@ -136,6 +136,7 @@ TEST(SearchDeterminism, OneThreadThinksRepeatExactly) {
   };
   auto Run = [&] {
     InitBoard(TestState());
+    ClearSearchTables(TestState());
     TState* S = TestStateWith(Fen);
     TThinkSettings Settings(S);
     S->MaxDepth = 6;
@@ -162,6 +163,7 @@ TEST(SearchReductions, ApplyWithoutADepthLimit) {
   std::vector<std::pair<long long, int>> Iterations[2];
   for (int Limit : {0, 1}) {
     InitBoard(TestState());
+    ClearSearchTables(TestState());
     TState* S = TestStateWith(Fen);
     TThinkSettings Settings(S);
     S->MaxDepth = Limit == 0 ? 0 : 40;
@@ -180,6 +182,7 @@ TEST(SearchReductions, ApplyWithoutADepthLimit) {
 // to reach depth 7 (0.6 million now).
 TEST(SearchExtensions, PawnWaitingOnItsSeventhDoesNotDoubleTheDepth) {
   InitBoard(TestState());
+  ClearSearchTables(TestState());
   TState* S = TestStateWith("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
   TThinkSettings Settings(S);
   S->MaxDepth = 7;

@@ -4,13 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "engine/eval/Pawns.h"
 #include "engine/moves/Notation.h"
 #include "engine/search/TimeControl.h"
+#include "engine/search/TransTable.h"
 #include "support/ProtocolLines.h"
 #include "support/TestState.h"
 #include "support/Thinks.h"
@@ -171,10 +176,45 @@ TEST(ThinkDriver, EveryThinkStartsAfresh) {
       ASSERT_LT(S->HistoryHeuristic[Piece][Square].load(), 777777) << "piece " << Piece << " square " << Square;
 }
 
-TEST(ThinkDriver, EmptyBookNeverAnswers) {
+// A new game: what the search and the evaluation learnt in the game before is gone, and the board,
+// which is InitBoard's, is left alone.
+TEST(ThinkDriver, ClearSearchTablesForgetsTheGameBefore) {
   TState* S = TestStateWith("startpos");
   TThinkSettings Settings(S);
-  EXPECT_FALSE(TryOpeningBook(S));
+  S->MaxDepth = 3;
+  ASSERT_TRUE(Think(S));
+  ASSERT_TRUE(S->TranspositionTableDirty.load());
+  S->HistoryHeuristic[PWhiteKnight][SQ_F3] = 99;
+  S->SearchStack(SearchStackHigh)->Killer1 = 0x1234;
+  S->SearchStack(SearchStackLow)->MateKiller2 = 0x1234;
+  S->PV[255] = 0x1234;
+  S->PawnHashTable[PawnHashTableSize - 1].Data = 7;
+  const uint64_t Hash = S->Position.Hash;
+
+  ClearSearchTables(S);
+  EXPECT_FALSE(S->TranspositionTableDirty.load());
+  const uint64_t Entries = S->TranspositionTableMask + 1 + TranspositionTableSpareItems;
+  uint64_t Filled = 0;
+  for (uint64_t I = 0; I < Entries; I++) Filled += S->TranspositionTable[I].Data.load() != 0;
+  EXPECT_EQ(Filled, 0u) << "transposition table entries";
+  Filled = 0;
+  for (uint32_t I = 0; I < PawnHashTableSize; I++) Filled += S->PawnHashTable[I].Data.load() != 0;
+  EXPECT_EQ(Filled, 0u) << "pawn hash entries";
+  int64_t History = 0;
+  for (const auto& Row : S->HistoryHeuristic)
+    for (const auto& Counter : Row) History += Counter.load() != 0;
+  EXPECT_EQ(History, 0);
+  const auto* Stack = reinterpret_cast<const unsigned char*>(S->SearchStackStorage);
+  EXPECT_EQ(std::count(Stack, Stack + sizeof S->SearchStackStorage, 0), std::ptrdiff_t(sizeof S->SearchStackStorage))
+      << "killers";
+  EXPECT_EQ(std::count(std::begin(S->PV), std::end(S->PV), TMove(0)), 256);
+  EXPECT_EQ(S->Position.Hash, Hash);
+}
+
+// Every think searches: its first report is of depth 1.
+TEST(ThinkDriver, EveryThinkSearchesFromDepthOne) {
+  TState* S = TestStateWith("startpos");
+  TThinkSettings Settings(S);
   S->MaxDepth = 3;
   const TThinkResult R = ThinkUCI(S);
   ASSERT_TRUE(R.Chosen);
