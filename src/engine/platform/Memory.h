@@ -20,7 +20,7 @@ uint64_t PhysicalMemoryBytes();
 // kernel allows.  Its pages are faulted in on first touch, or ahead of it by PopulateLarge.
 void* AllocLargeZeroed(size_t Size);
 // Stops a background fault-in of the block first: an interface that quits the engine must not wait for it.
-void FreeLarge(void* P, size_t Size);
+void FreeLarge(void* P);
 // Makes the first Size bytes of a block from AllocLargeZeroed zero again, cheaply where the system can
 // drop the pages (which are then faulted in afresh on touch). Stops a background fault-in first.
 void ZeroLarge(void* P, size_t Size);

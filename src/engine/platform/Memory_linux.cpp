@@ -91,7 +91,7 @@ void* AllocLargeZeroed(size_t Size) {
   return Raw + Page;
 }
 
-void FreeLarge(void* P, size_t) {
+void FreeLarge(void* P) {
   if (P == nullptr) return;
   StopPopulate();
   const TLargeHeader Header = *HeaderOf(P);

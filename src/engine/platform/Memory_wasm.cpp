@@ -29,7 +29,7 @@ void* AllocLargeZeroed(size_t Size) {
   return P;
 }
 
-void FreeLarge(void* P, size_t) {
+void FreeLarge(void* P) {
   if (P == nullptr) return;
   StopPopulate();
   std::free(P);

@@ -34,7 +34,7 @@ void* AllocLargeZeroed(size_t Size) {
   return P;
 }
 
-void FreeLarge(void* P, size_t) {
+void FreeLarge(void* P) {
   if (P == nullptr) return;
   StopPopulate();
   VirtualFree(P, 0, MEM_RELEASE);

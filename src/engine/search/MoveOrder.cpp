@@ -44,7 +44,7 @@ inline TBitboard LowestBit(TBitboard B) { return B & (0 - B); }
 
 }  // namespace
 
-void InitMoves(const TPosition*, TGeneratedMoves* List, TMove FirstMoveToTry, const TSearchStack* Stack, bool DoQuiet,
+void InitMoves(TGeneratedMoves* List, TMove FirstMoveToTry, const TSearchStack* Stack, bool DoQuiet,
                bool DoBadCaptures) {
   List->Lock.store(0, std::memory_order_relaxed);
   List->Stage = MGSNone;

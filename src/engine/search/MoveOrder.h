@@ -41,8 +41,8 @@ struct TGeneratedMoves {
   TMoveBuffer Moves;                  // generator scratch, ended by a 0 word
 };
 
-void InitMoves(const TPosition* Position, TGeneratedMoves* List, TMove FirstMoveToTry, const TSearchStack* Stack,
-               bool DoQuiet, bool DoBadCaptures);
+void InitMoves(TGeneratedMoves* List, TMove FirstMoveToTry, const TSearchStack* Stack, bool DoQuiet,
+               bool DoBadCaptures);
 // Hands out the next pseudo-legal move; false once the list is used up (and on every later call).
 bool GetNextBestMove(const TPosition* Position, TGeneratedMoves* List, TMove& Move);
 // One selection-sort step over Items[Index..Count): the best score, the earliest among equals.

@@ -198,7 +198,7 @@ struct TRootSearch {
     }
     Root = S->SearchStack(S->HistoryPly);
     Child = Root + 1;
-    InitMoves(P, &FirstMoves, FirstMoveToTry, Root, true, true);
+    InitMoves(&FirstMoves, FirstMoveToTry, Root, true, true);
     S->StopOnPonderHit = false;
     P->FirstRootMove = false;
 

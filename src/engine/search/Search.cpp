@@ -80,7 +80,8 @@ void TParallelThread::ClearSearchStack(TSearchStack* SS) {
   SS->Hash = 0;
 }
 
-void TParallelThread::UpdateHistory(const TPosition* P, TSearchStack* SS, TMove BestMove, TMove LastMove, int32_t Depth,
+// The move before BestMove (unnamed here) plays no part; Parallel.h still declares it.
+void TParallelThread::UpdateHistory(const TPosition* P, TSearchStack* SS, TMove BestMove, TMove, int32_t Depth,
                                     int32_t Score) {
   if (MoveIsCapture(BestMove) || MoveType(BestMove) == MTEnPassantCapture || MoveIsPromotion(BestMove)) return;
   State->HistoryHeuristic[P->Board[MoveFrom(BestMove)]][MoveTo(BestMove)].fetch_add(Depth, std::memory_order_relaxed);
@@ -118,7 +119,7 @@ int32_t TParallelThread::QuiescenceSearch(TSearchStack* SS, TPosition* P, int32_
   }
 
   TGeneratedMoves Moves;
-  InitMoves(P, &Moves, 0, SS, false, false);
+  InitMoves(&Moves, 0, SS, false, false);
   SS->CurrentMove = 0;
   TMove Move;
   while (GetNextBestMove(P, &Moves, Move)) {
@@ -231,7 +232,7 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
 
   // --- The move loop ---
   TGeneratedMoves Moves;
-  InitMoves(P, &Moves, FirstMoveToTry, SS, true, true);
+  InitMoves(&Moves, FirstMoveToTry, SS, true, true);
   SS->CurrentMove = 0;
   int32_t BestScore = -InfinityScore;
   int32_t TableKind = TTKUpper;

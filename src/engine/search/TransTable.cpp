@@ -121,7 +121,7 @@ TTableSizing TranspositionTableResize(TState* S, int64_t Megabytes) {
 }
 
 void TranspositionTableFree(TState* S) {
-  if (S->TranspositionTable) FreeLarge(S->TranspositionTable, S->TranspositionTableBytes);
+  if (S->TranspositionTable) FreeLarge(S->TranspositionTable);
   S->TranspositionTable = nullptr;
   S->TranspositionTableMask = 0;
   S->TranspositionTableBytes = 0;

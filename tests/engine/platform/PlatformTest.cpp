@@ -160,7 +160,7 @@ TEST(MemoryTest, LargeBlocksAreZeroedAndCanBeZeroedAgain) {
   ZeroLarge(Block, Size);
   EXPECT_TRUE(AllZero(Block, Size));
   Block[0] = 1;  // still usable after being zeroed
-  FreeLarge(Block, Size);
+  FreeLarge(Block);
 
   // An odd size: the last byte is usable, and zeroing only part of a block leaves the rest alone.
   const size_t Odd = 3 * 4096 + 123;
@@ -177,9 +177,9 @@ TEST(MemoryTest, LargeBlocksAreZeroedAndCanBeZeroedAgain) {
   EXPECT_EQ(Small[4096 + 100], 0x77);
   ZeroLarge(Small, Odd);
   EXPECT_TRUE(AllZero(Small, Odd));
-  FreeLarge(Small, Odd);
+  FreeLarge(Small);
 
-  FreeLarge(nullptr, Size);
+  FreeLarge(nullptr);
   ZeroLarge(nullptr, Size);
 }
 

@@ -39,7 +39,7 @@ class MoveOrderTest : public ::testing::Test {
   static TDrawn DrawAll(const TPosition* P, TMove First = 0, const TSearchStack& Stack = TSearchStack{},
                         bool DoQuiet = true, bool DoBadCaptures = true) {
     auto List = std::make_unique<TGeneratedMoves>();
-    InitMoves(P, List.get(), First, &Stack, DoQuiet, DoBadCaptures);
+    InitMoves(List.get(), First, &Stack, DoQuiet, DoBadCaptures);
     TDrawn Out;
     TMove Move = 0;
     while (Out.Words.size() <= MaxMoves && GetNextBestMove(P, List.get(), Move)) {
@@ -219,7 +219,7 @@ TEST_F(MoveOrderTest, UsedUpListKeepsAnsweringFalse) {
   for (bool DoQuiet : {true, false}) {
     auto List = std::make_unique<TGeneratedMoves>();
     const TSearchStack Stack{};
-    InitMoves(P, List.get(), 0, &Stack, DoQuiet, true);
+    InitMoves(List.get(), 0, &Stack, DoQuiet, true);
     TMove Move = 0;
     int Count = 0;
     while (Count <= MaxMoves && GetNextBestMove(P, List.get(), Move)) ++Count;
