@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "SearchTestSupport.h"
 #include "engine/board/Position.h"
 #include "engine/eval/Eval.h"
 #include "engine/moves/Notation.h"
@@ -14,10 +13,10 @@
 #include "engine/search/Think.h"
 #include "engine/search/TransTable.h"
 #include "support/TestState.h"
+#include "support/Text.h"
+#include "support/Thinks.h"
 
 namespace {
-
-using namespace search_test;
 
 struct TMateCase {
   const char* Name;
@@ -56,7 +55,7 @@ TEST_P(SearchMates, ReportsTheMateDistanceAndPlaysTheMatingLine) {
   const TThinkResult R = ThinkUCI(S);
   ASSERT_TRUE(R.Chosen);
   const std::vector<std::string> Line = Words(Case.Line);
-  EXPECT_EQ(MoveText(S->BestMove), Line[0]);
+  EXPECT_EQ(MoveToString(S->BestMove), Line[0]);
   ExpectWellFormedIterations(R.Infos);
   const TInfoLine* Last = LastComplete(R.Infos);
   ASSERT_NE(Last, nullptr) << R.Output;
@@ -78,7 +77,7 @@ TEST(SearchMateRule, SettledMateEndsAnUnlimitedThink) {
   TThinkSettings Settings(S);
   const TThinkResult R = ThinkUCI(S);
   ASSERT_TRUE(R.Chosen);
-  EXPECT_EQ(MoveText(S->BestMove), "a1a8");
+  EXPECT_EQ(MoveToString(S->BestMove), "a1a8");
   ExpectWellFormedIterations(R.Infos);
   EXPECT_EQ(CompleteCount(R.Infos), 7) << R.Output;
   EXPECT_EQ(R.Infos.size(), 7u) << "no further iteration may start";
@@ -105,23 +104,23 @@ constexpr const char* PoisonedPawn = "6k1/5pp1/7p/4p3/7n/8/1Q3P1P/6K1 w - - 0 1"
 
 TEST(SearchTactics, PawnGrabThatLosesTheQueenIsAvoided) {
   // The bait is real: a one-ply search, blind to the fork, takes the pawn.
-  EXPECT_EQ(MoveText(PlayAtDepth(PoisonedPawn, 1).Move), "b2e5");
+  EXPECT_EQ(MoveToString(PlayAtDepth(PoisonedPawn, 1).Move), "b2e5");
   const TPlayResult Deep = PlayAtDepth(PoisonedPawn, 5);
-  EXPECT_NE(MoveText(Deep.Move), "b2e5");
+  EXPECT_NE(MoveToString(Deep.Move), "b2e5");
   EXPECT_GT(Deep.Score, 300) << "keeping the queen keeps the extra material";
 }
 
 TEST(SearchTactics, LosingSideForcesStalemate) {
   // Black is about to be mated (Qb7# or Qb8#) but Rxh2+ forces the capture of the last mobile piece.
   const TPlayResult R = PlayAtDepth("k6r/p1Q5/P7/8/8/8/6PP/6NK b - - 0 1", 4);
-  EXPECT_EQ(MoveText(R.Move), "h8h2");
+  EXPECT_EQ(MoveToString(R.Move), "h8h2");
   EXPECT_EQ(R.Score, 0);
 }
 
 TEST(SearchTactics, LosingSideTakesThePerpetualCheck) {
   // White is lost to ...Qf1# but Qf6+ Kg8 Qg5+ Kh8 repeats for ever; every other move is mated.
   const TPlayResult R = PlayAtDepth("5r1k/5p1p/2Q5/8/8/8/r3q1PP/7K w - - 0 1", 7);
-  EXPECT_EQ(MoveText(R.Move), "c6f6");
+  EXPECT_EQ(MoveToString(R.Move), "c6f6");
   EXPECT_EQ(R.Score, 0);
 }
 
