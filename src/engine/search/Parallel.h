@@ -90,8 +90,7 @@ class TParallelThread : public TThread {
   int32_t NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, TPosition* Position, int32_t Depth, int32_t Ply,
                           int32_t Alpha, int32_t Beta, bool NullMove);
   static void ClearSearchStack(TSearchStack* SS);
-  void UpdateHistory(const TPosition* Position, TSearchStack* SS, TMove BestMove, TMove LastMove, int32_t Depth,
-                     int32_t Score);
+  void UpdateHistory(const TPosition* Position, TSearchStack* SS, TMove BestMove, int32_t Depth, int32_t Score);
 
   bool IsThreadAvailableTo(int32_t Master) const;
   bool HasFreeThreads() const;

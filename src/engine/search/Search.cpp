@@ -80,8 +80,7 @@ void TParallelThread::ClearSearchStack(TSearchStack* SS) {
   SS->Hash = 0;
 }
 
-// The move before BestMove (unnamed here) plays no part; Parallel.h still declares it.
-void TParallelThread::UpdateHistory(const TPosition* P, TSearchStack* SS, TMove BestMove, TMove, int32_t Depth,
+void TParallelThread::UpdateHistory(const TPosition* P, TSearchStack* SS, TMove BestMove, int32_t Depth,
                                     int32_t Score) {
   if (MoveIsCapture(BestMove) || MoveType(BestMove) == MTEnPassantCapture || MoveIsPromotion(BestMove)) return;
   State->HistoryHeuristic[P->Board[MoveFrom(BestMove)]][MoveTo(BestMove)].fetch_add(Depth, std::memory_order_relaxed);
@@ -259,7 +258,7 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
     if (Score > BestScore) BestScore = Score;
     if (Score >= Beta) {
       if (!ShouldStop(ThreadSplitPoint)) {
-        UpdateHistory(P, SS, Move, LastMove, Depth, Score);
+        UpdateHistory(P, SS, Move, Depth, Score);
         TranspositionTableStore(P, Move, Score, Depth, TTKLower, Ply);
       }
       return Score;
@@ -288,7 +287,7 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
   // --- Result ---
   if (LegalMoves == 0) return InCheck ? Ply - MateScore : DrawScore;
   if (!ShouldStop(ThreadSplitPoint)) {
-    if (TableKind == TTKExact) UpdateHistory(P, SS, BestMove, LastMove, Depth, Alpha);
+    if (TableKind == TTKExact) UpdateHistory(P, SS, BestMove, Depth, Alpha);
     TranspositionTableStore(P, BestMove, Alpha, Depth, TableKind, Ply);
   }
   return Alpha;

@@ -252,7 +252,7 @@ void TParallelThread::NegaScoutSplitPoint(TSplitPoint* SP, TPosition Position) {
             SP->SplitResult = SRBeta;
             SP->Cutoff.store(true, std::memory_order_relaxed);
             if (!ShouldStop(SP->Parent)) {
-              UpdateHistory(P, SS, Move, LastMove, Depth, Score);
+              UpdateHistory(P, SS, Move, Depth, Score);
               TranspositionTableStore(P, Move, Score, Depth, TTKLower, Ply);
             }
             HoldingLock = true;
