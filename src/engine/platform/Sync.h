@@ -63,11 +63,3 @@ inline void ResetAtomicBit(std::atomic<uint64_t>* Where, int Bit) {
   Where->fetch_and(~(uint64_t(1) << Bit), std::memory_order_acq_rel);
 }
 
-// Kept with the transposition table; the engine never takes it.
-class TMultipleReaderSingleWriterLock {
- public:
-  TMultipleReaderSingleWriterLock() : State(0) {}
-
- private:
-  int32_t State;
-};
