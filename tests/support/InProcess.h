@@ -62,6 +62,9 @@ class TInputPipe {
     if (Fds[1] >= 0) close(Fds[1]);
     Fds[1] = -1;
   }
+  // The two ends, for tests of the input layer itself; the writer is -1 once closed.
+  int Reader() const { return Fds[0]; }
+  int Writer() const { return Fds[1]; }
 
  private:
   int Fds[2] = {-1, -1};

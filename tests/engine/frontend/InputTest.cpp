@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/frontend/Input.h"
+#include "support/InProcess.h"
 #include "support/Processes.h"
 #include "support/TestState.h"
 
@@ -51,22 +52,10 @@ TLineRead WatchedBlockingRead(int Fd) {
 
 class InputTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(pipe(Fds), 0);
-    InputAttach(Fds[0]);
-  }
-  void TearDown() override {
-    ParkInput();
-    CloseWriter();
-    close(Fds[0]);
-  }
-  void Send(std::string_view Text) { WriteAll(Fds[1], Text); }
-  void CloseWriter() {
-    if (Fds[1] >= 0) close(Fds[1]);
-    Fds[1] = -1;
-  }
+  void Send(std::string_view Text) { Pipe.Send(Text); }
+  void CloseWriter() { Pipe.Close(); }
 
-  int Fds[2] = {-1, -1};
+  TInputPipe Pipe;
 };
 
 TEST_F(InputTest, LineInTwoPiecesIsCompletedByALaterNonBlockingRead) {
@@ -138,12 +127,12 @@ TEST_F(InputTest, LineLongerThanTheReadAheadArrivesWhole) {
 
 TEST_F(InputTest, BlockingReadWaitsForLateInput) {
   EXPECT_FALSE(InputAvailable());
-  const int Writer = Fds[1];
+  const int Writer = Pipe.Writer();
   std::thread Late([Writer] {
     std::this_thread::sleep_for(50ms);
     WriteAll(Writer, "ponderhit\n");
   });
-  auto Read = WatchedBlockingRead(Fds[0]);
+  auto Read = WatchedBlockingRead(Pipe.Reader());
   Late.join();
   EXPECT_TRUE(Read.Ok);
   EXPECT_EQ(Read.Line, "ponderhit");
@@ -152,11 +141,11 @@ TEST_F(InputTest, BlockingReadWaitsForLateInput) {
 TEST_F(InputTest, EndOfInputEndsABlockingReadAfterTheUnterminatedLastLine) {
   Send("abc");
   CloseWriter();
-  auto Last = WatchedBlockingRead(Fds[0]);
+  auto Last = WatchedBlockingRead(Pipe.Reader());
   EXPECT_TRUE(Last.Ok);
   EXPECT_EQ(Last.Line, "abc");
 
-  auto End = WatchedBlockingRead(Fds[0]);
+  auto End = WatchedBlockingRead(Pipe.Reader());
   EXPECT_FALSE(End.Ok);
   ASSERT_TRUE(InputEnded());
   // The search asks before it reads; an ended input must get read so the end is seen.
@@ -200,7 +189,7 @@ TEST_F(InputTest, AttachStartsAfresh) {
   close(Other[1]);
   EXPECT_FALSE(ReadLine(false).Ok);
   EXPECT_TRUE(InputEnded());
-  InputAttach(Fds[0]);
+  InputAttach(Pipe.Reader());
   EXPECT_FALSE(InputEnded());
   Send("again\n");
   auto Again = ReadLine(false);
