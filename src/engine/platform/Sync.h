@@ -62,4 +62,3 @@ inline void SetAtomicBit(std::atomic<uint64_t>* Where, int Bit) {
 inline void ResetAtomicBit(std::atomic<uint64_t>* Where, int Bit) {
   Where->fetch_and(~(uint64_t(1) << Bit), std::memory_order_acq_rel);
 }
-

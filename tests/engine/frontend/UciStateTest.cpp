@@ -226,7 +226,8 @@ TEST_F(UciState, DebugReportsTheBudgetOfEachThinkOnAClock) {
       {"debug on\ngo wtime 5000 btime 7000 depth 1\n", "info string budget 200 ms\n"},
       // The increment counts when no moves to go are given: 10000 / 30 + 1000 - 50.
       {"debug on\ngo wtime 10000 btime 10000 winc 1000 binc 1000 depth 1\n", "info string budget 1283 ms\n"},
-      {"debug on\ngo wtime 10000 btime 10000 winc 1000 binc 1000 movestogo 30 depth 1\n", "info string budget 450 ms\n"},
+      {"debug on\ngo wtime 10000 btime 10000 winc 1000 binc 1000 movestogo 30 depth 1\n",
+       "info string budget 450 ms\n"},
       {"debug on\ngo wtime 10000 btime 10000 binc 1000 depth 1\n", "info string budget 450 ms\n"},
       {"debug on\ngo movetime 1000 depth 1\n", "info string budget 887 ms\n"},
       {"debug on\ngo depth 1\n", nullptr},
