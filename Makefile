@@ -123,10 +123,13 @@ LATENCY_RUNS ?= 5
 latency: engine
 	tools/latency --exe $(BUILD)/talvarind --runs $(LATENCY_RUNS)
 
-# A longer match in xboard against fairymax than the two games of the test suite.
-GAMES ?= 20
+# A longer match in xboard than the two games of the test suite: OPPONENT is fairymax or phalanx,
+# ENGINE_BIN another build of ours to play instead of this one.
+GAMES    ?= 20
+OPPONENT ?= fairymax
 xboard-match: build
-	TALVARIND_XBOARD_GAMES=$(GAMES) ./$(BUILD)/talvarind-tests --gtest_filter='XBoardMatch.*'
+	TALVARIND_XBOARD_GAMES=$(GAMES) TALVARIND_XBOARD_OPPONENT=$(OPPONENT) TALVARIND_XBOARD_ENGINE=$(ENGINE_BIN) \
+		./$(BUILD)/talvarind-tests --gtest_filter='XBoardMatch.*'
 
 # An SPRT match under fastchess between two commits (each built under build-sprt/) or two binaries
 # (NEW_BIN, OLD_BIN); docs/strength.md.  TC is base seconds + increment; ELO0 and ELO1 are normalized Elo.

@@ -1,6 +1,7 @@
 // Talvarind in Debian's xboard, against Debian's fairymax, under a private Xvfb display: the real
 // interface's command order, clocks and adjudication. Two games by default; TALVARIND_XBOARD_GAMES asks
-// for more (make xboard-match GAMES=20).
+// for more (make xboard-match GAMES=20), TALVARIND_XBOARD_OPPONENT=phalanx for Debian's Phalanx instead,
+// and TALVARIND_XBOARD_ENGINE for another build of ours (an older one, to compare).
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -163,9 +164,22 @@ std::vector<TGame> ReadGames(const std::string& Pgn) {
   return Games;
 }
 
-// The opponent's command line: Fairy-Max behind the filter that keeps from it the command it crashes on.
-std::string Shielded(const std::string& Fairymax) {
-  return std::string(TALVARIND_SOURCE_DIR) + "/tests/e2e/fairymax-shield " + Fairymax;
+struct TOpponent {
+  std::string Name;     // as the report calls it
+  std::string Program;  // looked for on PATH
+  std::string Command;  // how xboard starts it, once found
+};
+
+// The opponent asked for, or nothing when the name is unknown. Fairy-Max runs behind the filter that
+// keeps from it the command it crashes on; Phalanx without its learning file, so that no game depends
+// on the ones before.
+TOpponent Opponent(const std::string& Asked) {
+  if (Asked.empty() || Asked == "fairymax") {
+    const std::string Path = Find("fairymax");
+    return {"Fairy-Max", "fairymax", std::string(TALVARIND_SOURCE_DIR) + "/tests/e2e/fairymax-shield " + Path};
+  }
+  if (Asked == "phalanx") return {"Phalanx", "phalanx", Find("phalanx") + " -l-"};
+  return {};
 }
 
 // Replies of ours to commands xboard sends every engine but that this one does not take (the protocol
@@ -176,14 +190,20 @@ bool ExpectedError(const std::string& Line) {
 }
 
 // ctest label: slow (games on the clock)
-TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
+TEST(XBoardMatch, PlaysAnOpponentToTheEnd) {
   if (SanitizedRun())
     GTEST_SKIP() << "the match is played by the Release build: sanitizers slow the engine's clock use";
-  const std::string XBoard = Find("xboard"), Xvfb = Find("Xvfb"), Fairymax = Find("fairymax");
-  if (XBoard.empty() || Xvfb.empty() || Fairymax.empty())
-    GTEST_SKIP() << "needs xboard, Xvfb and fairymax (apt-get install xboard xvfb fairymax); missing:"
-                 << (XBoard.empty() ? " xboard" : "") << (Xvfb.empty() ? " Xvfb" : "")
-                 << (Fairymax.empty() ? " fairymax" : "");
+  const char* AskedOpponent = std::getenv("TALVARIND_XBOARD_OPPONENT");
+  const TOpponent Other = Opponent(AskedOpponent ? AskedOpponent : "");
+  ASSERT_FALSE(Other.Name.empty()) << "unknown opponent " << AskedOpponent << " (fairymax or phalanx)";
+  const std::string XBoard = Find("xboard"), Xvfb = Find("Xvfb"), OtherPath = Find(Other.Program);
+  if (XBoard.empty() || Xvfb.empty() || OtherPath.empty())
+    GTEST_SKIP() << "needs xboard, Xvfb and " << Other.Program << " (apt-get install xboard xvfb " << Other.Program
+                 << "); missing:" << (XBoard.empty() ? " xboard" : "") << (Xvfb.empty() ? " Xvfb" : "")
+                 << (OtherPath.empty() ? " " + Other.Program : "");
+  const char* AskedEngine = std::getenv("TALVARIND_XBOARD_ENGINE");
+  const std::string Engine = AskedEngine && *AskedEngine ? AskedEngine : TALVARIND_EXE;
+  ASSERT_EQ(access(Engine.c_str(), X_OK), 0) << "no engine at " << Engine;
   const char* Asked = std::getenv("TALVARIND_XBOARD_GAMES");
   const int Games = Asked && std::atoi(Asked) > 0 ? std::atoi(Asked) : 2;
 
@@ -211,11 +231,11 @@ TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
   // 40 moves in 20 seconds, repeating: short games that still need real clock use.
   const std::vector<std::string> Arguments = {XBoard,
                                               "-fcp",
-                                              std::string(TALVARIND_EXE) + " xboard",
+                                              Engine + " xboard",
                                               "-fd",
                                               Dir + "/first",
                                               "-scp",
-                                              Shielded(Fairymax),
+                                              Other.Command,
                                               "-sd",
                                               Dir + "/second",
                                               "-mg",
@@ -290,7 +310,7 @@ TEST(XBoardMatch, PlaysFairymaxToTheEnd) {
     else if ((Game.Result == "1-0") == White) Wins++;
     else Losses++;
   }
-  std::cout << "Talvarind against Fairy-Max, " << Played.size() << " games: +" << Wins << " -" << Losses << " ="
+  std::cout << "Talvarind (" << Engine << ") against " << Other.Name << ", " << Played.size() << " games: +" << Wins << " -" << Losses << " ="
             << Draws << "\n";
   for (const TGame& Game : Played)
     std::cout << "  " << Game.White << " - " << Game.Black << " " << Game.Result << " {" << Game.Ending << "}\n";
