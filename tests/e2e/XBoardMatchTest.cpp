@@ -324,6 +324,9 @@ TEST(XBoardMatch, PlaysAnOpponentToTheEnd) {
       Logs++;
       std::stringstream In(ReadFile(Dir + "/" + Name));
       for (std::string Line; std::getline(In, Line);) {
+        // The opponent's own lines are its business: Phalanx answers commands it does not know with
+        // "Illegal move: computer".
+        if (Line.find("<second:") != std::string::npos) continue;
         EXPECT_EQ(Line.find("llegal move"), std::string::npos) << Name << ": " << Line;
         EXPECT_EQ(Line.find("isconnect"), std::string::npos) << Name << ": " << Line;
         if (Line.find("<first :") == std::string::npos) continue;
