@@ -21,10 +21,6 @@ constexpr int32_t EasyMoveAfterIteration = 7;
 constexpr int64_t EasyMoveNodeShare = 217, EasyMoveBudgetDivisor = 16;
 constexpr int64_t FirstMoveNodeShare = 250, FirstMoveBudgetDivisor = 32;
 constexpr int64_t NodeShareWhole = 256;
-// On a clock, no iteration is started once the budget divided by this has gone: each takes a few times
-// as long as the one before, so it would rarely finish, and a stopped iteration counts for nothing. The
-// time is kept for later moves instead. A fixed time per move has none to keep it for and is used whole.
-constexpr int64_t NextIterationBudgetDivisor = 2;
 // A depth limit up to this many plies is kept whatever the clock says.
 constexpr int32_t DepthLimitKeptOverTime = 32;
 // Input is polled at most this often, in ms.
@@ -56,7 +52,6 @@ bool TimeIsUp(const TState* S, const TIterationFacts& F) {
              Elapsed > Budget / FirstMoveBudgetDivisor) {
     return true;
   }
-  if (S->MovesPerControl != 1 && Elapsed > Budget / NextIterationBudgetDivisor) return true;
   return Elapsed >= Budget;
 }
 

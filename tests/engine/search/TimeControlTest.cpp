@@ -241,34 +241,6 @@ TEST_F(TimeControlStop, HintThinkIgnoresTheNodeLimit) {
   EXPECT_FALSE(ForcedCheck());
 }
 
-TEST_F(TimeControlStop, NoIterationStartsPastHalfTheBudgetOnAClock) {
-  const struct {
-    const char* Name;
-    int32_t MovesPerControl;
-    int64_t Elapsed;
-    bool Ends;
-  } Cases[] = {
-      {"clock, a third gone", 40, 3000, false},
-      {"clock, over half gone", 40, 6000, true},
-      {"whole game on the clock, over half gone", 0, 6000, true},
-      {"fixed time per move, over half gone", 1, 6000, false},
-      {"fixed time per move, spent", 1, 10000, true},
-  };
-  const int32_t Scores[8] = {};
-  // Nothing else ends deepening: many moves, no mate, the first move took a tenth of the nodes.
-  const TIterationFacts Facts{4, 20, Scores, 1, 0, 100, 1000};
-  S->InfiniteSearch = false;
-  S->MaxDepth = 0;
-  S->PonderHitTime = 0;
-  S->MaxThinkTime = 10000;
-  for (const auto& Case : Cases) {
-    SCOPED_TRACE(Case.Name);
-    S->MovesPerControl = Case.MovesPerControl;
-    S->StartTime = GetMilliseconds() - Case.Elapsed;
-    EXPECT_EQ(DeepeningShouldEnd(S, Facts), Case.Ends);
-  }
-}
-
 // The UCI in-search handler on a pipe: one line per call, whole lines only, case-sensitive.
 class TimeControlUCIInput : public ::testing::Test {
  protected:
