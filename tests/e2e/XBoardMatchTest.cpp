@@ -310,8 +310,8 @@ TEST(XBoardMatch, PlaysAnOpponentToTheEnd) {
     else if ((Game.Result == "1-0") == White) Wins++;
     else Losses++;
   }
-  std::cout << "Talvarind (" << Engine << ") against " << Other.Name << ", " << Played.size() << " games: +" << Wins << " -" << Losses << " ="
-            << Draws << "\n";
+  std::cout << "Talvarind (" << Engine << ") against " << Other.Name << ", " << Played.size() << " games: +" << Wins
+            << " -" << Losses << " =" << Draws << "\n";
   for (const TGame& Game : Played)
     std::cout << "  " << Game.White << " - " << Game.Black << " " << Game.Result << " {" << Game.Ending << "}\n";
 
