@@ -19,12 +19,9 @@ constexpr int32_t SRNone = 0, SRDone = 1, SRAlpha = 2, SRBeta = 3, SRStop = 4;
 // A node is split among threads only with at least this much depth to go.
 constexpr int32_t SplitMinDepthPlies = 6;
 
-// Per-thread stack of a split point: indices -2 .. 256 for the path from the root, and room below for
-// the game's last positions, which the repetition test reaches: up to this many plies before the root
-// (further back the fifty-move rule has ended the game).
+// Per-thread stack of a split point: indices -2 .. 256.
 constexpr int SplitStackLow = -2;
-constexpr int SplitStackGamePlies = 100;
-constexpr int SplitStackEntries = 259 + SplitStackGamePlies;
+constexpr int SplitStackEntries = 259;
 
 struct TSplitPoint {
   TSplitPoint* Parent;

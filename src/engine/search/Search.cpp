@@ -20,18 +20,12 @@ inline bool HasPieces(const TPosition* P, int Colour) {
 
 inline int32_t StaticScore(const TState* S, const TPosition* P) { return S->UseFastEval ? EvalFast(P) : Eval(P); }
 
-// Repetition: the position stood on the search path before, the root included, or in the game before
-// the root, with the same side to move, and no further back than the last irreversible move. On the path
-// those are two entries apart. Below the root the game's entries hold the position after each game
-// move, so the root's own position comes twice (once as the last game entry, once as the root) and a
-// position Distance plies back from a node at Ply < Distance lies one entry further down.
-inline bool RepeatsOnSearchPath(const TSearchStack* SS, const TSearchStack* First, const TPosition* P, int32_t Ply) {
+// Repetition: the position stood on the search path before, the root included, with the same side to
+// move.  Those are two entries apart, and none lies further back than the last irreversible move.
+inline bool RepeatsOnSearchPath(const TSearchStack* SS, const TSearchStack* First, const TPosition* P) {
   const ptrdiff_t Below = SS - First;
-  for (int32_t K = P->ReversibleMoves, Distance = 2; K >= 2; K -= 2, Distance += 2) {
-    const ptrdiff_t Entry = Distance > Ply ? Distance + 1 : Distance;
-    if (Entry > Below) break;
-    if ((SS - Entry)->Hash == P->Hash) return true;
-  }
+  for (int32_t K = P->ReversibleMoves, Distance = 2; K >= 2 && Distance <= Below; K -= 2, Distance += 2)
+    if ((SS - Distance)->Hash == P->Hash) return true;
   return false;
 }
 
@@ -170,7 +164,7 @@ int32_t TParallelThread::NegaScoutSearch(TSearchStack* SS, TNodeType NodeType, T
   int32_t WorkingScore = 0;
 
   // --- Repetition ---
-  if (RepeatsOnSearchPath(SS, StackFirst, P, Ply)) return DrawScore;
+  if (RepeatsOnSearchPath(SS, StackFirst, P)) return DrawScore;
 
   if (Ply >= MaxPly - 1) return Eval(P);
 

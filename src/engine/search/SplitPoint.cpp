@@ -80,12 +80,11 @@ void LoadProgress(const TSplitPoint* SP, int32_t& LegalMoves, int32_t& Alpha, in
   BestMove = SP->BestMove;
 }
 
-// The copied window reaches as far back as the repetition walk (through the root into the game, whose
-// entries hold the root's position once more), never starts below the thread's first stack entry, and
-// leaves room above the node for a search to the deepest ply.
+// The copied window reaches the root of the search (enough for the repetition walk), never starts below
+// the thread's first stack entry, and leaves room above the node for a search to the deepest ply.
 int32_t StackWindowOffset(const TPosition* P, const TSearchStack* SS, const TSearchStack* First, int32_t Ply) {
   int32_t Offset = P->ReversibleMoves < 0 ? 0 : P->ReversibleMoves;
-  if (Offset > Ply + 1 + SplitStackGamePlies) Offset = Ply + 1 + SplitStackGamePlies;
+  if (Offset > Ply + 1) Offset = Ply + 1;
   if (Offset > int32_t(SS - First) - 2) Offset = int32_t(SS - First) - 2;
   if (Offset < 0) Offset = 0;
   return Offset;

@@ -8,7 +8,6 @@
 
 #include "engine/board/Position.h"
 #include "engine/eval/Eval.h"
-#include "engine/moves/MakeMove.h"
 #include "engine/moves/Notation.h"
 #include "engine/search/Parallel.h"
 #include "engine/search/Think.h"
@@ -89,15 +88,8 @@ struct TPlayResult {
   int Score;
 };
 
-// The think's move and last score at Depth, after the game moves given (played from Fen), with nothing
-// learnt from an earlier think.
-TPlayResult PlayAtDepth(const char* Fen, int Depth, const std::vector<std::string>& GameMoves = {}) {
+TPlayResult PlayAtDepth(const char* Fen, int Depth) {
   TState* S = TestStateWith(Fen);
-  ClearSearchTables(S);
-  for (const std::string& Text : GameMoves) {
-    const TMove M = ParseMove(S, Text);
-    EXPECT_TRUE(M != 0 && MakeMove(&S->Position, M)) << Text;
-  }
   TThinkSettings Settings(S);
   S->MaxDepth = Depth;
   const TThinkResult R = ThinkUCI(S);
@@ -130,17 +122,6 @@ TEST(SearchTactics, LosingSideTakesThePerpetualCheck) {
   const TPlayResult R = PlayAtDepth("5r1k/5p1p/2Q5/8/8/8/r3q1PP/7K w - - 0 1", 7);
   EXPECT_EQ(MoveToString(R.Move), "c6f6");
   EXPECT_EQ(R.Score, 0);
-}
-
-TEST(SearchTactics, PerpetualCheckMayRepeatAPositionOfTheGame) {
-  // The same perpetual, its first round already played in the game: Qf6+ now brings back the position
-  // after the game's Qf6+, which is a draw at once, long before the path repeats itself. Set up from
-  // FEN, without that game, the same position still looks lost to a search this shallow.
-  const char* Perpetual = "5r1k/5p1p/2Q5/8/8/8/r3q1PP/7K w - - 0 1";
-  const TPlayResult R = PlayAtDepth(Perpetual, 2, {"c6f6", "h8g8", "f6g5", "g8h8"});
-  EXPECT_EQ(MoveToString(R.Move), "g5f6");
-  EXPECT_EQ(R.Score, 0);
-  EXPECT_LT(PlayAtDepth("5r1k/5p1p/8/6Q1/8/8/r3q1PP/7K w - - 4 3", 2).Score, -300);
 }
 
 // The one-thread search depends on nothing but the position and the tables, so with the tables cleared
